@@ -1,0 +1,35 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD ?= build
+SAN_BUILD ?= build-sanitize
+CMAKE_FLAGS ?=
+
+.PHONY: run test test-sanitize deps build bench clean
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: deps $(BUILD)/build.ninja
+	@cmake --build $(BUILD)
+
+run: build
+	@scripts/run-orvex $(BUILD)/orvex $(ARGS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j2
+
+test-sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) -G Ninja -DORVEX_SANITIZE=ON -DORVEX_BENCHMARKS=OFF \
+		-DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(SAN_BUILD)
+	@cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j2
+
+bench: build
+	@$(BUILD)/bench_imaging
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

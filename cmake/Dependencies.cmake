@@ -1,0 +1,15 @@
+# Every library comes from a Debian package that scripts/install-deps installs.
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+find_package(PNG REQUIRED)
+find_package(SDL2 REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
+find_package(CLI11 REQUIRED)
+find_package(GTest REQUIRED)
+find_package(benchmark REQUIRED)
+pkg_check_modules(cairo REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(turbojpeg REQUIRED IMPORTED_TARGET libturbojpeg)
+pkg_check_modules(exif REQUIRED IMPORTED_TARGET libexif)
+pkg_check_modules(gstreamer REQUIRED IMPORTED_TARGET gstreamer-1.0 gstreamer-app-1.0
+  gstreamer-video-1.0)
+pkg_check_modules(gmime REQUIRED IMPORTED_TARGET gmime-3.0)

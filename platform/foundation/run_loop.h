@@ -1,0 +1,141 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/foundation/clock.h"
+
+namespace platform::foundation {
+
+class RunLoop;
+
+// A one-shot or repeating timer scheduled on a run loop. The loop holds the timer
+// until it fires for the last time or is invalidated; the owner's reference is only
+// a handle. Actions should capture their owner weakly.
+class Timer {
+public:
+    void invalidate() { valid_ = false; }
+    bool isValid() const { return valid_; }
+    bool repeats() const { return repeats_; }
+    double interval() const { return interval_; }
+    double fireDate() const { return start_ + interval_ * static_cast<double>(fires_ + 1); }
+
+private:
+    friend class RunLoop;
+    Timer(double start, double interval, bool repeats, std::uint64_t sequence,
+          std::function<void(Timer&)> action)
+        : start_(start),
+          interval_(interval),
+          repeats_(repeats),
+          sequence_(sequence),
+          action_(std::move(action)) {}
+
+    double start_;
+    double interval_;
+    bool repeats_;
+    std::uint64_t sequence_;
+    std::uint64_t fires_ = 0;
+    bool valid_ = true;
+    std::function<void(Timer&)> action_;
+};
+
+// The window back end plugs its event queue into the loop through this interface.
+class EventSource {
+public:
+    virtual ~EventSource() = default;
+    // Delivers every pending event without blocking.
+    virtual void dispatchEvents() = 0;
+    // Blocks until an event arrives, wake() is called or the timeout (seconds; negative:
+    // none) runs out.
+    virtual void waitForEvents(double timeout) = 0;
+    // Thread-safe: makes a waitForEvents return.
+    virtual void wake() = 0;
+    // Called when the loop has run everything due, just before it waits.
+    virtual void turnEnded() {}
+};
+
+// The main thread's loop: timers, delayed calls, tasks posted from other threads and,
+// with a window, the window's events. With a virtual clock, time moves only while the
+// loop is idle and no background work is under way, jumping to the next timer.
+class RunLoop {
+public:
+    explicit RunLoop(std::shared_ptr<Clock> clock = std::make_shared<SystemClock>());
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
+
+    // The loop of the main thread, shared by the whole application.
+    static RunLoop& main();
+
+    void setClock(std::shared_ptr<Clock> clock);
+    Clock& clock() const { return *clock_; }
+    double now() const { return clock_->now(); }
+
+    std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats,
+                                         std::function<void(Timer&)> action);
+    void performAfter(double delay, std::function<void()> action);
+    // Thread-safe: runs the task on the loop's thread at its next turn, in posting order.
+    void post(std::function<void()> task);
+
+    // Marks work under way on another thread (a capture, an album save) whose result
+    // will be posted back; a virtual clock does not move until every token is released.
+    class BackgroundWork {
+    public:
+        BackgroundWork() = default;
+        explicit BackgroundWork(RunLoop* loop);
+        BackgroundWork(BackgroundWork&& other) noexcept;
+        BackgroundWork& operator=(BackgroundWork&& other) noexcept;
+        BackgroundWork(const BackgroundWork&) = delete;
+        BackgroundWork& operator=(const BackgroundWork&) = delete;
+        ~BackgroundWork();
+        void end();
+
+    private:
+        RunLoop* loop_ = nullptr;
+    };
+    BackgroundWork beginBackgroundWork() { return BackgroundWork(this); }
+    int pendingBackgroundWork() const { return backgroundWork_.load(); }
+
+    // Runs the loop for the given number of seconds of the loop's clock.
+    void runFor(double seconds);
+    // Runs until quit(); returns the status given to quit().
+    int run();
+    void quit(int status = 0);
+    bool quitRequested() const { return quitRequested_; }
+
+    void setEventSource(EventSource* source) { eventSource_ = source; }
+
+    // Runs posted tasks and due timers once, without waiting; true if anything ran.
+    bool runPending();
+
+private:
+    struct TimerOrder {
+        bool operator()(const std::shared_ptr<Timer>& a, const std::shared_ptr<Timer>& b) const;
+    };
+
+    bool runPostedTasks();
+    bool fireDueTimers();
+    double nextFireDate();
+    void waitForWork(double timeout);
+    void runUntil(double deadline, bool stopAtDeadline);
+
+    std::shared_ptr<Clock> clock_;
+    std::vector<std::shared_ptr<Timer>> timers_;
+    std::uint64_t nextSequence_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable wakeUp_;
+    std::deque<std::function<void()>> posted_;
+    std::atomic<int> backgroundWork_{0};
+
+    EventSource* eventSource_ = nullptr;
+    bool quitRequested_ = false;
+    int exitStatus_ = 0;
+};
+
+}  // namespace platform::foundation
