@@ -6,7 +6,7 @@ namespace platform::foundation {
 
 // Seconds since an arbitrary origin. The run loop reads time only through a clock.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual double now() const = 0;
     // A virtual clock moves only when the run loop advances it.
@@ -15,20 +15,20 @@ public:
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     double now() const override;
     bool isVirtual() const override { return false; }
 };
 
 class VirtualClock final : public Clock {
-public:
+  public:
     double now() const override { return now_; }
     bool isVirtual() const override { return true; }
     void advanceTo(double t) override {
         if (t > now_) now_ = t;
     }
 
-private:
+  private:
     double now_ = 0.0;
 };
 

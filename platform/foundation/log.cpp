@@ -35,7 +35,9 @@ SystemLog::Capture::~Capture() {
     activeCapture() = previous_;
 }
 
-bool SystemLog::Capture::contains(std::string_view line) const { return count(line) > 0; }
+bool SystemLog::Capture::contains(std::string_view line) const {
+    return count(line) > 0;
+}
 
 int SystemLog::Capture::count(std::string_view line) const {
     return static_cast<int>(std::count(lines_.begin(), lines_.end(), line));

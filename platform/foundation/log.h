@@ -12,12 +12,12 @@ namespace platform::foundation {
 // The system log: one line per entry on standard error, "orvex[PID]: message".
 // Formats are printf's, with "%@" standing for a string argument.
 class SystemLog {
-public:
+  public:
     static void write(const std::string& message);
 
     // Every entry written while a capture exists is also kept by it (for tests).
     class Capture {
-    public:
+      public:
         Capture();
         ~Capture();
         Capture(const Capture&) = delete;
@@ -27,7 +27,7 @@ public:
         int count(std::string_view line) const;
         void clear() { lines_.clear(); }
 
-    private:
+      private:
         friend class SystemLog;
         std::vector<std::string> lines_;
         Capture* previous_ = nullptr;

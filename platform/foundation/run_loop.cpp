@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace platform::foundation {
 
@@ -23,7 +24,9 @@ RunLoop& RunLoop::main() {
     return loop;
 }
 
-void RunLoop::setClock(std::shared_ptr<Clock> clock) { clock_ = std::move(clock); }
+void RunLoop::setClock(std::shared_ptr<Clock> clock) {
+    clock_ = std::move(clock);
+}
 
 bool RunLoop::TimerOrder::operator()(const std::shared_ptr<Timer>& a,
                                      const std::shared_ptr<Timer>& b) const {
@@ -69,7 +72,9 @@ RunLoop::BackgroundWork& RunLoop::BackgroundWork::operator=(BackgroundWork&& oth
     return *this;
 }
 
-RunLoop::BackgroundWork::~BackgroundWork() { end(); }
+RunLoop::BackgroundWork::~BackgroundWork() {
+    end();
+}
 
 void RunLoop::BackgroundWork::end() {
     if (!loop_) return;
@@ -166,7 +171,9 @@ void RunLoop::runUntil(double deadline, bool stopAtDeadline) {
     }
 }
 
-void RunLoop::runFor(double seconds) { runUntil(now() + std::max(0.0, seconds), true); }
+void RunLoop::runFor(double seconds) {
+    runUntil(now() + std::max(0.0, seconds), true);
+}
 
 int RunLoop::run() {
     runUntil(kNever, false);

@@ -19,14 +19,14 @@ class RunLoop;
 // until it fires for the last time or is invalidated; the owner's reference is only
 // a handle. Actions should capture their owner weakly.
 class Timer {
-public:
+  public:
     void invalidate() { valid_ = false; }
     bool isValid() const { return valid_; }
     bool repeats() const { return repeats_; }
     double interval() const { return interval_; }
     double fireDate() const { return start_ + interval_ * static_cast<double>(fires_ + 1); }
 
-private:
+  private:
     friend class RunLoop;
     Timer(double start, double interval, bool repeats, std::uint64_t sequence,
           std::function<void(Timer&)> action)
@@ -47,7 +47,7 @@ private:
 
 // The window back end plugs its event queue into the loop through this interface.
 class EventSource {
-public:
+  public:
     virtual ~EventSource() = default;
     // Delivers every pending event without blocking.
     virtual void dispatchEvents() = 0;
@@ -64,7 +64,7 @@ public:
 // with a window, the window's events. With a virtual clock, time moves only while the
 // loop is idle and no background work is under way, jumping to the next timer.
 class RunLoop {
-public:
+  public:
     explicit RunLoop(std::shared_ptr<Clock> clock = std::make_shared<SystemClock>());
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
@@ -85,7 +85,7 @@ public:
     // Marks work under way on another thread (a capture, an album save) whose result
     // will be posted back; a virtual clock does not move until every token is released.
     class BackgroundWork {
-    public:
+      public:
         BackgroundWork() = default;
         explicit BackgroundWork(RunLoop* loop);
         BackgroundWork(BackgroundWork&& other) noexcept;
@@ -95,7 +95,7 @@ public:
         ~BackgroundWork();
         void end();
 
-    private:
+      private:
         RunLoop* loop_ = nullptr;
     };
     BackgroundWork beginBackgroundWork() { return BackgroundWork(this); }
@@ -113,7 +113,7 @@ public:
     // Runs posted tasks and due timers once, without waiting; true if anything ran.
     bool runPending();
 
-private:
+  private:
     struct TimerOrder {
         bool operator()(const std::shared_ptr<Timer>& a, const std::shared_ptr<Timer>& b) const;
     };

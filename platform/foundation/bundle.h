@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::foundation {
+
+// The application's resources: pictures, sounds, interface resources and translations,
+// looked up by file name in the resource folders, first match wins.
+class Bundle {
+  public:
+    explicit Bundle(std::vector<std::filesystem::path> folders);
+
+    // $ORVEX_RESOURCES if set, then the installed copy, then the source tree's.
+    static Bundle& main();
+
+    std::optional<std::filesystem::path> pathForResource(std::string_view name,
+                                                         std::string_view type) const;
+    std::optional<std::filesystem::path> pathForFile(std::string_view fileName) const;
+    const std::vector<std::filesystem::path>& folders() const { return folders_; }
+
+    // The translation of `key` in the default string table; the key itself without one.
+    std::string localizedStringForKey(const std::string& key) const;
+
+  private:
+    std::vector<std::filesystem::path> folders_;
+};
+
+}  // namespace platform::foundation

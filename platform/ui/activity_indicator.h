@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/ui/view.h"
+
+namespace platform::ui {
+
+// A turning spinner while animating; hidden when stopped.
+class ActivityIndicator : public View {
+  public:
+    enum class Style { WhiteLarge = 0, White = 1, Gray = 2 };
+    explicit ActivityIndicator(foundation::Rect frame = {});
+
+    Style activityIndicatorViewStyle() const { return style_; }
+    void setActivityIndicatorViewStyle(Style style);
+    void startAnimating();
+    void stopAnimating();
+    bool isAnimating() const { return animating_; }
+    // When the spinner started turning, on the main loop's clock.
+    double animationStart() const { return animationStart_; }
+
+  private:
+    Style style_ = Style::WhiteLarge;
+    bool animating_ = false;
+    double animationStart_ = 0.0;
+};
+
+}  // namespace platform::ui

@@ -1,0 +1,45 @@
+#include "platform/ui/control.h"
+
+namespace platform::ui {
+
+void Control::addTarget(std::weak_ptr<const void> target, Invoker invoker, unsigned events) {
+    targets_.push_back({std::move(target), std::move(invoker), events});
+}
+
+void Control::sendActionsForControlEvents(unsigned events) {
+    // Copy: an action may add targets to this control.
+    const auto targets = targets_;
+    for (const auto& t : targets)
+        if ((t.events & events) != 0 && !t.target.expired()) t.invoker(this);
+}
+
+bool Control::touchIsInside(const Touch& touch) const {
+    return bounds().contains(touch.locationInView(this));
+}
+
+void Control::touchesBegan(const Touches& touches) {
+    highlighted_ = true;
+    setNeedsDisplay();
+    if (!touches.empty()) trackTouch(touches.front().locationInView(this));
+    sendActionsForControlEvents(ControlEventTouchDown);
+}
+
+void Control::touchesMoved(const Touches& touches) {
+    if (touches.empty()) return;
+    highlighted_ = touchIsInside(touches.front());
+    trackTouch(touches.front().locationInView(this));
+}
+
+void Control::touchesEnded(const Touches& touches) {
+    const bool inside = !touches.empty() && touchIsInside(touches.front());
+    highlighted_ = false;
+    setNeedsDisplay();
+    if (inside) sendActionsForControlEvents(ControlEventTouchUpInside);
+}
+
+void Control::touchesCancelled(const Touches&) {
+    highlighted_ = false;
+    setNeedsDisplay();
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,104 @@
+#include "platform/ui/view_controller.h"
+
+#include "platform/ui/window.h"
+
+namespace platform::ui {
+
+namespace {
+constexpr foundation::Rect kScreen{0, 0, 320, 480};
+constexpr double kPresentationDuration = 0.3;
+}  // namespace
+
+ViewController::~ViewController() {
+    if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
+}
+
+std::shared_ptr<View> ViewController::view() {
+    if (!view_) {
+        loadView();
+        if (!view_) setView(std::make_shared<View>(kScreen));
+        viewDidLoad();
+    }
+    return view_;
+}
+
+void ViewController::setView(std::shared_ptr<View> view) {
+    if (view == view_) return;
+    if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
+    view_ = std::move(view);
+    if (view_) view_->setViewController(this);
+}
+
+void ViewController::loadView() {
+    setView(std::make_shared<View>(kScreen));
+}
+
+void ViewController::presentModalViewController(std::shared_ptr<ViewController> controller,
+                                                bool animated) {
+    if (!controller || modal_) return;
+    modal_ = controller;
+    controller->presenting_ = weak_from_this();
+    auto shown = controller->view();
+    if (Window* window = Window::keyWindow()) {
+        if (animated) {
+            shown->setFrame({0, kScreen.height(), kScreen.width(), kScreen.height()});
+            View::beginAnimations();
+            View::setAnimationDuration(kPresentationDuration);
+            shown->setFrame(kScreen);
+            View::commitAnimations();
+        } else {
+            shown->setFrame(kScreen);
+        }
+        window->addSubview(shown);
+    }
+    controller->viewDidAppear(animated);
+}
+
+void ViewController::dismissModalViewControllerAnimated(bool animated) {
+    if (modal_) {
+        dismissPresented(animated);
+    } else if (auto presenter = presenting_.lock()) {
+        presenter->dismissPresented(animated);
+    }
+}
+
+void ViewController::dismissPresented(bool animated) {
+    auto controller = std::move(modal_);
+    modal_.reset();
+    if (!controller) return;
+    if (controller->modal_) controller->dismissPresented(animated);
+    controller->presenting_.reset();
+    if (controller->view_) controller->view_->removeFromSuperview();
+    controller->viewDidDisappear(animated);
+}
+
+NavigationController::NavigationController()
+    : navigationBar_(std::make_shared<NavigationBar>(foundation::Rect{0, 0, 320, 44})) {}
+
+void NavigationController::loadView() {
+    auto root = std::make_shared<View>(kScreen);
+    root->addSubview(navigationBar_);
+    setView(root);
+}
+
+void NavigationController::pushViewController(std::shared_ptr<ViewController> controller,
+                                              bool animated) {
+    if (!controller) return;
+    stack_.push_back(controller);
+    controller->setNavigationController(this);
+    auto shown = controller->view();
+    auto root = view();
+    shown->setFrame(kScreen);
+    root->addSubview(shown);
+    root->addSubview(navigationBar_);
+    auto items = navigationBar_->items();
+    items.push_back(std::shared_ptr<NavigationItem>(controller, &controller->navigationItem()));
+    navigationBar_->setItems(std::move(items));
+    controller->viewDidAppear(animated);
+}
+
+std::shared_ptr<ViewController> NavigationController::topViewController() const {
+    return stack_.empty() ? nullptr : stack_.back();
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/ui/navigation_bar.h"
+#include "platform/ui/responder.h"
+#include "platform/ui/view.h"
+
+namespace platform::ui {
+
+class NavigationController;
+
+// Owns one screen's view, loaded on first access (viewDidLoad runs then), and presents
+// other controllers modally over itself.
+class ViewController : public Responder, public std::enable_shared_from_this<ViewController> {
+  public:
+    ViewController() = default;
+    ~ViewController() override;
+    ViewController(const ViewController&) = delete;
+    ViewController& operator=(const ViewController&) = delete;
+
+    std::shared_ptr<View> view();
+    bool isViewLoaded() const { return view_ != nullptr; }
+    void setView(std::shared_ptr<View> view);
+
+    virtual void loadView();
+    virtual void viewDidLoad() {}
+    virtual void viewDidUnload() {}
+    virtual void viewDidAppear(bool /*animated*/) {}
+    virtual void viewDidDisappear(bool /*animated*/) {}
+    virtual void didReceiveMemoryWarning() {}
+    virtual bool shouldAutorotateToInterfaceOrientation(int orientation) {
+        return orientation == 1;
+    }
+
+    // Shows the controller's view over the whole screen, sliding up when animated.
+    void presentModalViewController(std::shared_ptr<ViewController> controller, bool animated);
+    // Ends the presentation this controller made, or else the one that shows it.
+    void dismissModalViewControllerAnimated(bool animated);
+    std::shared_ptr<ViewController> modalViewController() const { return modal_; }
+    std::shared_ptr<ViewController> presentingViewController() const { return presenting_.lock(); }
+
+    NavigationItem& navigationItem() { return navigationItem_; }
+    NavigationController* navigationController() const { return navigationController_; }
+    void setNavigationController(NavigationController* controller) {
+        navigationController_ = controller;
+    }
+
+  private:
+    void dismissPresented(bool animated);
+
+    std::shared_ptr<View> view_;
+    std::shared_ptr<ViewController> modal_;
+    std::weak_ptr<ViewController> presenting_;
+    NavigationItem navigationItem_;
+    NavigationController* navigationController_ = nullptr;
+};
+
+// A stack of screens under a navigation bar; pushing shows the new top screen.
+class NavigationController : public ViewController {
+  public:
+    NavigationController();
+
+    const std::shared_ptr<NavigationBar>& navigationBar() const { return navigationBar_; }
+    bool isNavigationBarHidden() const { return navigationBar_->isHidden(); }
+    void setNavigationBarHidden(bool hidden) { navigationBar_->setHidden(hidden); }
+    const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return stack_; }
+    void pushViewController(std::shared_ptr<ViewController> controller, bool animated);
+    std::shared_ptr<ViewController> topViewController() const;
+
+    void loadView() override;
+
+  private:
+    std::shared_ptr<NavigationBar> navigationBar_;
+    std::vector<std::shared_ptr<ViewController>> stack_;
+};
+
+}  // namespace platform::ui
