@@ -1,0 +1,74 @@
+#include "platform/graphics/jpeg_codec.h"
+
+#include <turbojpeg.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/graphics/exif_orientation.h"
+#include "platform/graphics/picture_limits.h"
+
+namespace platform::graphics {
+
+namespace {
+
+struct TurboJpegDeleter {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TurboJpeg = std::unique_ptr<void, TurboJpegDeleter>;
+
+struct TurboJpegBufferDeleter {
+    void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+
+std::string lastError(tjhandle handle) {
+    return tjGetErrorStr2(handle);
+}
+
+bool hasJpegSignature(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+// Cairo's 32-bit pixels in memory order on a little-endian machine.
+constexpr int kCairoPixelFormat = TJPF_BGRX;
+
+}  // namespace
+
+DecodeResult decodeJpeg(std::span<const std::uint8_t> bytes) {
+    if (!hasJpegSignature(bytes)) return DecodeResult::failure("not a JPEG file");
+    TurboJpeg decoder(tjInitDecompress());
+    if (!decoder) return DecodeResult::failure("cannot start the JPEG decoder");
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(decoder.get(), bytes.data(), bytes.size(), &width, &height,
+                            &subsampling, &colorspace) != 0)
+        return DecodeResult::failure("corrupt JPEG header: " + lastError(decoder.get()));
+    if (auto error = pictureSizeError(width, height)) return DecodeResult::failure(*error);
+
+    auto pixels = std::make_shared<PixelBuffer>(width, height, PixelBuffer::Format::Rgb24,
+                                                PixelBuffer::Contents::Unspecified);
+    // A warning means missing or damaged data: refuse rather than show a grey patch.
+    const int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+    if (tjDecompress2(decoder.get(), bytes.data(), bytes.size(), pixels->data(), width,
+                      pixels->stride(), height, kCairoPixelFormat, flags) != 0)
+        return DecodeResult::failure("corrupt or truncated JPEG data: " + lastError(decoder.get()));
+    return DecodeResult::success(
+        std::make_shared<const Image>(std::move(pixels), readExifOrientation(bytes), 1.0f));
+}
+
+EncodeResult encodeJpeg(const PixelBuffer& pixels, int quality) {
+    if (pixels.width() == 0 || pixels.height() == 0)
+        return EncodeResult::failure("cannot encode an empty picture as JPEG");
+    TurboJpeg encoder(tjInitCompress());
+    if (!encoder) return EncodeResult::failure("cannot start the JPEG encoder");
+    // Sized for the worst case up front so that the encoder never reallocates.
+    unsigned long size = tjBufSize(pixels.width(), pixels.height(), TJSAMP_420);
+    std::unique_ptr<unsigned char, TurboJpegBufferDeleter> buffer(tjAlloc(static_cast<int>(size)));
+    if (!buffer) return EncodeResult::failure("out of memory for the JPEG encoder");
+    unsigned char* out = buffer.get();
+    if (tjCompress2(encoder.get(), pixels.data(), pixels.width(), pixels.stride(), pixels.height(),
+                    kCairoPixelFormat, &out, &size, TJSAMP_420, quality, TJFLAG_NOREALLOC) != 0)
+        return EncodeResult::failure("JPEG encoding failed: " + lastError(encoder.get()));
+    return EncodeResult::success(std::vector<std::uint8_t>(out, out + size));
+}
+
+}  // namespace platform::graphics

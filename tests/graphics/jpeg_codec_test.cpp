@@ -1,0 +1,148 @@
+#include "platform/graphics/jpeg_codec.h"
+
+#include <gtest/gtest.h>
+#include <libexif/exif-data.h>
+
+#include <cstdlib>
+
+#include "platform/graphics/exif_orientation.h"
+#include "tests/graphics/test_pictures.h"
+
+namespace {
+
+using namespace platform::graphics;
+
+std::vector<std::uint8_t> encodeOrFail(const PixelBuffer& pixels, int quality = 95) {
+    EncodeResult encoded = encodeJpeg(pixels, quality);
+    EXPECT_TRUE(encoded.ok()) << encoded.error();
+    return encoded.ok() ? encoded.value() : std::vector<std::uint8_t>{};
+}
+
+// Inserts an EXIF block recording the given orientation value right after the JPEG's SOI.
+std::vector<std::uint8_t> withExifOrientation(std::vector<std::uint8_t> jpeg, int value) {
+    ExifData* exif = exif_data_new();
+    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_MOTOROLA);
+    ExifEntry* entry = exif_entry_new();
+    exif_content_add_entry(exif->ifd[EXIF_IFD_0], entry);
+    exif_entry_initialize(entry, EXIF_TAG_ORIENTATION);
+    exif_set_short(entry->data, EXIF_BYTE_ORDER_MOTOROLA, static_cast<ExifShort>(value));
+    unsigned char* block = nullptr;
+    unsigned int length = 0;
+    exif_data_save_data(exif, &block, &length);
+    const unsigned segment = length + 2;
+    std::vector<std::uint8_t> app1 = {0xFF, 0xE1, static_cast<std::uint8_t>(segment >> 8),
+                                      static_cast<std::uint8_t>(segment & 0xFF)};
+    app1.insert(app1.end(), block, block + length);
+    jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+    std::free(block);
+    exif_entry_unref(entry);
+    exif_data_unref(exif);
+    return jpeg;
+}
+
+// Rewrites the frame header's size fields.
+void setFrameSize(std::vector<std::uint8_t>& jpeg, std::uint16_t width, std::uint16_t height) {
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] != 0xFF || jpeg[i + 1] != 0xC0) continue;
+        jpeg[i + 5] = static_cast<std::uint8_t>(height >> 8);
+        jpeg[i + 6] = static_cast<std::uint8_t>(height & 0xFF);
+        jpeg[i + 7] = static_cast<std::uint8_t>(width >> 8);
+        jpeg[i + 8] = static_cast<std::uint8_t>(width & 0xFF);
+        return;
+    }
+    FAIL() << "no baseline frame header";
+}
+
+double meanAbsoluteError(const PixelBuffer& a, const PixelBuffer& b) {
+    double total = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            for (int c = 0; c < 3; ++c)
+                total += std::abs(static_cast<int>((a.pixel(x, y) >> (8 * c)) & 0xFF) -
+                                  static_cast<int>((b.pixel(x, y) >> (8 * c)) & 0xFF));
+    return total / (3.0 * a.width() * a.height());
+}
+
+TEST(JpegCodec, RoundTripKeepsSizeAndStaysClose) {
+    auto original = test_pictures::gradient(203, 97);
+    auto decoded = decodeJpeg(encodeOrFail(*original));
+    ASSERT_TRUE(decoded.ok()) << decoded.error();
+    const PixelBuffer& pixels = decoded.value()->pixels();
+    ASSERT_EQ(pixels.width(), 203);
+    ASSERT_EQ(pixels.height(), 97);
+    EXPECT_EQ(pixels.format(), PixelBuffer::Format::Rgb24);
+    EXPECT_EQ(pixels.pixel(100, 50) >> 24, 0xFFu);
+    EXPECT_LT(meanAbsoluteError(pixels, *original), 2.0);
+    EXPECT_EQ(decoded.value()->imageOrientation(), ImageOrientation::Up);
+}
+
+TEST(JpegCodec, LowerQualityMakesSmallerFiles) {
+    auto original = test_pictures::gradient(128, 128);
+    EXPECT_LT(encodeOrFail(*original, 50).size(), encodeOrFail(*original, 95).size());
+}
+
+TEST(ExifOrientation, EveryValueMapsToItsTag) {
+    const std::pair<int, ImageOrientation> cases[] = {
+        {1, ImageOrientation::Up},
+        {2, ImageOrientation::UpMirrored},
+        {3, ImageOrientation::Down},
+        {4, ImageOrientation::DownMirrored},
+        {5, ImageOrientation::LeftMirrored},
+        {6, ImageOrientation::Right},
+        {7, ImageOrientation::RightMirrored},
+        {8, ImageOrientation::Left},
+        {0, ImageOrientation::Up},
+        {9, ImageOrientation::Up},
+    };
+    const auto plain = encodeOrFail(*test_pictures::gradient(16, 8));
+    for (const auto& [value, tag] : cases) {
+        auto decoded = decodeJpeg(withExifOrientation(plain, value));
+        ASSERT_TRUE(decoded.ok()) << decoded.error();
+        EXPECT_EQ(decoded.value()->imageOrientation(), tag) << "EXIF value " << value;
+        if (value >= 1 && value <= 8) {
+            EXPECT_EQ(exifFromOrientation(tag), value);
+        }
+    }
+    EXPECT_EQ(readExifOrientation(plain), ImageOrientation::Up);
+    EXPECT_EQ(decodeJpeg(withExifOrientation(plain, 6)).value()->size().width, 8.0f);
+}
+
+TEST(JpegCodec, RefusesBadFilesWithAReason) {
+    const auto good = encodeOrFail(*test_pictures::gradient(64, 64));
+
+    auto truncated = good;
+    truncated.resize(good.size() * 2 / 3);
+    EXPECT_NE(decodeJpeg(truncated).error().find("corrupt or truncated"), std::string::npos);
+
+    std::vector<std::uint8_t> garbledHeader(good.begin(), good.begin() + 3);
+    garbledHeader.resize(400, 0x17);
+    EXPECT_NE(decodeJpeg(garbledHeader).error().find("corrupt JPEG header"), std::string::npos);
+
+    const std::uint8_t png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    EXPECT_EQ(decodeJpeg(png).error(), "not a JPEG file");
+
+    auto tooWide = good;
+    setFrameSize(tooWide, 40000, 8);
+    EXPECT_NE(decodeJpeg(tooWide).error().find("30000 pixels on a side"), std::string::npos);
+
+    auto tooMany = good;
+    setFrameSize(tooMany, 12000, 12000);
+    EXPECT_NE(decodeJpeg(tooMany).error().find("100 megapixels"), std::string::npos);
+
+    EXPECT_FALSE(encodeJpeg(PixelBuffer(0, 5, PixelBuffer::Format::Rgb24)).ok());
+}
+
+TEST(PixelMemory, LargeBlocksAreReusedAfterRelease) {
+    PixelMemory::releaseCached();
+    const std::uint8_t* first = nullptr;
+    {
+        PixelBuffer large(1024, 1024, PixelBuffer::Format::Rgb24);
+        first = large.data();
+    }
+    EXPECT_GE(PixelMemory::cachedBytes(), 4u << 20);
+    PixelBuffer again(1000, 1000, PixelBuffer::Format::Argb32);
+    EXPECT_EQ(again.data(), first);
+    EXPECT_EQ(again.pixel(999, 999), 0u);  // zeroed even when reused
+}
+
+}  // namespace
