@@ -1,0 +1,70 @@
+#include "platform/media/atomic_file_writer.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform::media {
+
+namespace {
+
+std::string describe(const std::string& what, const std::filesystem::path& path, int error) {
+    return what + " " + path.string() + ": " + std::strerror(error);
+}
+
+// Writes everything and syncs it; the error, if any.
+std::optional<std::string> writeAndSync(int fd, const std::filesystem::path& path,
+                                        std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return describe("cannot write", path, errno);
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) return describe("cannot flush", path, errno);
+    return std::nullopt;
+}
+
+std::filesystem::path candidate(const std::filesystem::path& folder, const std::string& stem,
+                                const std::string& suffix, int attempt) {
+    return folder / (attempt == 0 ? stem + suffix : stem + "_" + std::to_string(attempt) + suffix);
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);  // best effort: the file itself is already safe
+    ::close(fd);
+}
+
+}  // namespace
+
+WrittenFile writeNewFileAtomically(const std::filesystem::path& folder, const std::string& stem,
+                                   const std::string& suffix, std::span<const std::uint8_t> bytes) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return {{}, "cannot create " + folder.string() + ": " + ec.message()};
+
+    std::string temporary = (folder / ("." + stem + suffix + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return {{}, describe("cannot create a file in", folder, errno)};
+    std::optional<std::string> error = writeAndSync(fd, temporary, bytes);
+    if (::close(fd) != 0 && !error) error = describe("cannot close", temporary, errno);
+    for (int attempt = 0; !error; ++attempt) {
+        const std::filesystem::path target = candidate(folder, stem, suffix, attempt);
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
+            0) {
+            syncFolder(folder);
+            return {target, {}};
+        }
+        if (errno != EEXIST) error = describe("cannot name", target, errno);
+    }
+    ::unlink(temporary.c_str());
+    return {{}, *error};
+}
+
+}  // namespace platform::media

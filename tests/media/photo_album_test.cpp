@@ -1,0 +1,222 @@
+#include "platform/media/photo_album.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "platform/foundation/log.h"
+#include "platform/graphics/decode_image.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::foundation::RunLoop;
+using platform::foundation::SystemLog;
+using platform::foundation::VirtualClock;
+using platform::graphics::Image;
+using platform::graphics::ImagePtr;
+using platform::graphics::PixelBuffer;
+using platform::media::PhotoAlbum;
+
+ImagePtr solidPicture(int width, int height, std::uint32_t colour) {
+    auto pixels = std::make_shared<PixelBuffer>(width, height, PixelBuffer::Format::Rgb24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels->setPixel(x, y, colour);
+    return Image::withPixels(std::move(pixels));
+}
+
+class PhotoAlbumTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("orvex-album-test-" + std::to_string(::getpid()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+    }
+    void TearDown() override {
+        for (const fs::path& locked : locked_) setImmutable(locked, false);
+        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(root_);
+    }
+
+    static bool setImmutable(const fs::path& folder, bool on) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return done;
+    }
+
+    // A folder nobody may write in, not even the superuser; false where that cannot be had.
+    bool makeReadOnly(const fs::path& folder) {
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+        if (::geteuid() == 0 && setImmutable(folder, true)) locked_.push_back(folder);
+        std::ofstream probe(folder / "probe");
+        return !probe;
+    }
+
+    // Runs the loop until every save has completed.
+    void finishSaves() { loop_.runFor(0.001); }
+
+    fs::path root_;
+    std::vector<fs::path> locked_;
+    RunLoop loop_{std::make_shared<VirtualClock>()};
+};
+
+TEST_F(PhotoAlbumTest, SavesInTheSameMillisecondGetTheirOwnFiles) {
+    PhotoAlbum album(root_ / "album", root_ / "fallback", loop_);
+    const auto instant = std::chrono::system_clock::now();
+    album.setWallClock([instant] { return instant; });
+    std::vector<std::optional<std::string>> results;
+    album.save(solidPicture(40, 30, 0xFFFF0000u),
+               [&](const auto& error) { results.push_back(error); });
+    album.save(solidPicture(40, 30, 0xFF0000FFu),
+               [&](const auto& error) { results.push_back(error); });
+    finishSaves();
+
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_FALSE(results[0]);
+    EXPECT_FALSE(results[1]);
+    EXPECT_EQ(album.savedCount(), 2);
+    const auto pictures = album.pictures();
+    ASSERT_EQ(pictures.size(), 2u);
+    const std::string first = pictures[0].filename().string();
+    EXPECT_EQ(first.size(), std::string("IMG_20240101_120000_000.jpg").size()) << first;
+    EXPECT_EQ(pictures[1].filename().string(), first.substr(0, first.size() - 4) + "_1.jpg");
+    // Each file holds its own picture, as a JPEG the album can read back.
+    const auto red = platform::graphics::decodeImageFile(pictures[0]);
+    const auto blue = platform::graphics::decodeImageFile(pictures[1]);
+    ASSERT_TRUE(red && blue);
+    EXPECT_GT(red.value()->pixels().pixel(20, 15) >> 16 & 0xFF, 240u);
+    EXPECT_GT(blue.value()->pixels().pixel(20, 15) & 0xFF, 240u);
+}
+
+TEST_F(PhotoAlbumTest, CompletionsRunOnTheLoopInTheOrderOfTheSaves) {
+    PhotoAlbum album(root_ / "album", root_ / "fallback", loop_);
+    std::vector<int> order;
+    std::vector<bool> failed;
+    const auto loopThread = std::this_thread::get_id();
+    bool onLoopThread = true;
+    for (int i = 0; i < 5; ++i) {
+        ImagePtr picture = i == 2 ? nullptr : solidPicture(300, 200, 0xFF808080u);
+        album.save(picture, [&, i](const std::optional<std::string>& error) {
+            onLoopThread = onLoopThread && std::this_thread::get_id() == loopThread;
+            order.push_back(i);
+            failed.push_back(error.has_value());
+        });
+    }
+    EXPECT_TRUE(order.empty());  // nothing completes inside save()
+    finishSaves();
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(failed, (std::vector<bool>{false, false, true, false, false}));
+    EXPECT_TRUE(onLoopThread);
+    EXPECT_EQ(album.savedCount(), 4);
+    EXPECT_EQ(album.pictures().size(), 4u);  // the absent picture wrote nothing
+    EXPECT_EQ(loop_.pendingBackgroundWork(), 0);
+}
+
+TEST_F(PhotoAlbumTest, UnwritableFolderKeepsThePhotoInTheFallback) {
+    const fs::path readOnly = root_ / "read-only";
+    fs::create_directories(readOnly);
+    if (!makeReadOnly(readOnly)) GTEST_SKIP() << "no way to make a folder read-only here";
+    std::ofstream(root_ / "file") << "a file, not a folder";
+
+    for (const fs::path& folder : {readOnly, root_ / "file" / "album"}) {
+        SCOPED_TRACE(folder);
+        SystemLog::Capture log;
+        PhotoAlbum album(folder, root_ / "fallback", loop_);
+        std::optional<std::string> result;
+        bool completed = false;
+        album.save(solidPicture(64, 48, 0xFF00FF00u), [&](const auto& error) {
+            completed = true;
+            result = error;
+        });
+        finishSaves();
+        ASSERT_TRUE(completed);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_NE(result->find(folder.string()), std::string::npos) << *result;
+        EXPECT_EQ(album.savedCount(), 0);
+        ASSERT_EQ(log.lines().size(), 1u);
+        EXPECT_NE(log.lines()[0].find(folder.string()), std::string::npos);
+        EXPECT_NE(log.lines()[0].find((root_ / "fallback").string()), std::string::npos);
+    }
+    std::vector<fs::path> kept;
+    for (const auto& entry : fs::directory_iterator(root_ / "fallback"))
+        kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 2u);
+    for (const fs::path& path : kept) EXPECT_TRUE(platform::graphics::decodeImageFile(path));
+}
+
+TEST_F(PhotoAlbumTest, ListsJpegAndPngPicturesOldestFirst) {
+    const fs::path folder = root_ / "album";
+    fs::create_directories(folder);
+    const auto now = fs::file_time_type::clock::now();
+    const std::pair<const char*, int> files[] = {
+        {"b.PNG", 3}, {"a.jpg", 1}, {"notes.txt", 0}, {".IMG_x.jpg.tmp1", 0}, {"c.jpeg", 2}};
+    for (const auto& [name, age] : files) {
+        std::ofstream(folder / name) << "x";
+        fs::last_write_time(folder / name, now - std::chrono::hours(age));
+    }
+    PhotoAlbum album(folder, root_ / "fallback", loop_);
+    EXPECT_EQ(album.pictures(),
+              (std::vector<fs::path>{folder / "b.PNG", folder / "c.jpeg", folder / "a.jpg"}));
+    album.setFolder(root_ / "empty");
+    EXPECT_TRUE(album.pictures().empty());
+}
+
+// Saves large photographs until it is killed (run by the test below in a process of its own).
+TEST(PhotoAlbumWriter, SavesUntilKilled) {
+    const char* folder = std::getenv("ORVEX_ALBUM_WRITER_FOLDER");
+    if (!folder) GTEST_SKIP() << "only run by PhotoAlbumTest.KilledWriterLeavesNoHalfWrittenPhoto";
+    RunLoop loop(std::make_shared<VirtualClock>());
+    PhotoAlbum album(folder, fs::path(folder) / "fallback", loop);
+    for (;;) {
+        album.save(solidPicture(2000, 1500, 0xFF336699u), nullptr);
+        loop.runFor(0.001);
+    }
+}
+
+TEST_F(PhotoAlbumTest, KilledWriterLeavesNoHalfWrittenPhoto) {
+    const fs::path folder = root_ / "album";
+    for (int delayMs : {20, 45, 70, 95, 120}) {
+        const std::string filter = "--gtest_filter=PhotoAlbumWriter.SavesUntilKilled";
+        const std::string variable = "ORVEX_ALBUM_WRITER_FOLDER=" + folder.string();
+        std::vector<char*> argv = {const_cast<char*>("/proc/self/exe"),
+                                   const_cast<char*>(filter.c_str()), nullptr};
+        std::vector<char*> envp = {const_cast<char*>(variable.c_str())};
+        for (char** e = environ; *e; ++e) envp.push_back(*e);
+        envp.push_back(nullptr);
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv.data(), envp.data()),
+                  0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+    }
+    PhotoAlbum album(folder, root_ / "fallback", loop_);
+    EXPECT_FALSE(album.pictures().empty()) << "the writer never got to save";
+    for (const fs::path& path : album.pictures()) {
+        const auto decoded = platform::graphics::decodeImageFile(path);
+        ASSERT_TRUE(decoded) << decoded.error();
+        EXPECT_EQ(decoded.value()->pixels().width(), 2000);
+    }
+}
+
+}  // namespace
