@@ -18,6 +18,8 @@ class ActivityIndicator : public View {
     // When the spinner started turning, on the main loop's clock.
     double animationStart() const { return animationStart_; }
 
+    void draw(graphics::DrawingContext& context) const override;
+
   private:
     Style style_ = Style::WhiteLarge;
     bool animating_ = false;

@@ -26,6 +26,8 @@ class Button : public Control {
     std::optional<std::string> title(ControlState = ControlState::Normal) const { return title_; }
     void setTitle(std::optional<std::string> title, ControlState = ControlState::Normal);
 
+    void draw(graphics::DrawingContext& context) const override;
+
   private:
     graphics::ImagePtr image_;
     graphics::ImagePtr backgroundImage_;

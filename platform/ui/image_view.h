@@ -21,6 +21,8 @@ class ImageView : public View {
     // Where the picture is drawn inside the bounds, for the content mode.
     foundation::Rect imageRect() const;
 
+    void draw(graphics::DrawingContext& context) const override;
+
   private:
     graphics::ImagePtr image_;
     ContentMode contentMode_ = ContentMode::ScaleToFill;

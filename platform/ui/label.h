@@ -24,6 +24,8 @@ class Label : public View {
     TextAlignment textAlignment() const { return alignment_; }
     void setTextAlignment(TextAlignment alignment);
 
+    void draw(graphics::DrawingContext& context) const override;
+
   private:
     std::string text_;
     float fontSize_ = 17.0f;

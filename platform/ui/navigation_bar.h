@@ -66,6 +66,8 @@ class NavigationBar : public View {
     // The slots of the left and right bar button items.
     foundation::Rect leftItemRect() const;
     foundation::Rect rightItemRect() const;
+
+    void draw(graphics::DrawingContext& context) const override;
     void touchesEnded(const Touches& touches) override;
     void touchesBegan(const Touches&) override {}
 

@@ -33,6 +33,8 @@ class Slider : public Control {
     float thumbCenterX() const;
     float valueForX(float x) const;
 
+    void draw(graphics::DrawingContext& context) const override;
+
   protected:
     void trackTouch(foundation::Point point) override;
 

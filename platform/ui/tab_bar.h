@@ -48,6 +48,8 @@ class TabBar : public View {
     // What a finger lifting over the item at `index` does.
     void selectByUser(std::size_t index);
 
+    void draw(graphics::DrawingContext& context) const override;
+
     void touchesBegan(const Touches& touches) override;
     void touchesEnded(const Touches& touches) override;
 

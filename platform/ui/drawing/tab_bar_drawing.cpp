@@ -1,0 +1,37 @@
+#include "platform/graphics/drawing_context.h"
+#include "platform/ui/drawing/look.h"
+#include "platform/ui/tab_bar.h"
+
+namespace platform::ui {
+
+namespace {
+constexpr float kIconSide = 30.0f;
+constexpr float kIconTop = 6.0f;
+constexpr float kTitleHeight = 12.0f;
+constexpr float kTitleBottomMargin = 5.0f;
+constexpr graphics::Color kSelectedPlate{1.0f, 1.0f, 1.0f, 0.08f};
+
+void drawItem(graphics::DrawingContext& context, const TabBarItem& item, foundation::Rect slot,
+              bool selected) {
+    const graphics::Color tint = selected ? look::kAccent : look::kInactive;
+    if (selected)
+        context.fillRoundedRect({slot.x() + 3, slot.y() + 3, slot.width() - 6, slot.height() - 6},
+                                6.0f, kSelectedPlate);
+    if (item.image()) {
+        const foundation::Rect iconBox{slot.x(), slot.y() + kIconTop, slot.width(), kIconSide};
+        context.drawTemplate(*item.image(), look::centredFit(item.image()->size(), iconBox), tint);
+    }
+    const foundation::Rect titleBox{slot.x(), slot.maxY() - kTitleBottomMargin - kTitleHeight,
+                                    slot.width(), kTitleHeight};
+    context.drawText(item.title(), titleBox, look::kTabTitle, tint, graphics::TextAlign::Center);
+}
+}  // namespace
+
+// A dark bar; each item's picture is a template tinted with the accent when selected.
+void TabBar::draw(graphics::DrawingContext& context) const {
+    look::drawBar(context, bounds(), look::Edge::Top);
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        drawItem(context, *items_[i], itemRect(i), items_[i] == selectedItem_);
+}
+
+}  // namespace platform::ui

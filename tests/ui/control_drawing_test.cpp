@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/ui/button.h"
+#include "platform/ui/label.h"
+#include "platform/ui/navigation_bar.h"
+#include "platform/ui/slider.h"
+#include "platform/ui/tab_bar.h"
+#include "platform/ui/window.h"
+#include "tests/ui/screen_pixels.h"
+
+namespace {
+
+using namespace screen_pixels;
+using platform::foundation::Rect;
+using platform::ui::Window;
+
+constexpr Rgb kWhite{255, 255, 255};
+
+int brightness(Rgb c) {
+    return c.r + c.g + c.b;
+}
+
+// The leftmost x (in points) of a non-black pixel on the row, or -1.
+float firstInkX(const Surface& surface, float y, Rect span) {
+    for (float x = span.x(); x < span.maxX(); x += 0.5f)
+        if (pixelAt(surface, x, y) != kBlack) return x;
+    return -1;
+}
+
+bool hasInk(const Surface& surface, Rect rect, Rgb color, int tolerance = 40) {
+    for (float y = rect.y(); y < rect.maxY(); y += 0.5f)
+        for (float x = rect.x(); x < rect.maxX(); x += 0.5f)
+            if (near(pixelAt(surface, x, y), color, tolerance)) return true;
+    return false;
+}
+
+TEST(ControlDrawing, SelectedTabItemIsTintedApartFromTheOthers) {
+    auto window = std::make_shared<Window>();
+    auto bar = std::make_shared<platform::ui::TabBar>(Rect{0, 425, 320, 55});
+    std::vector<std::shared_ptr<platform::ui::TabBarItem>> items;
+    for (int tag = 1; tag <= 5; ++tag)
+        items.push_back(std::make_shared<platform::ui::TabBarItem>(
+            "Item", solidPicture(30, 30, kGreen), tag));  // the colour must not show: a template
+    bar->setItems(items);
+    bar->setSelectedItem(items[1]);
+    window->addSubview(bar);
+
+    auto screen = drawScreen(*window, 2.0f);
+    const float iconY = 425 + 6 + 15;
+    const Rgb selected = pixelAt(*screen, 64 + 32, iconY);
+    const Rgb other = pixelAt(*screen, 32, iconY);
+    EXPECT_NE(selected, other);
+    EXPECT_EQ(pixelAt(*screen, 128 + 32, iconY), other);
+    EXPECT_GT(brightness(selected), 400) << selected;  // bright accent
+    EXPECT_GT(selected.r, selected.b + 100) << selected;
+    EXPECT_NE(other, kGreen);
+    EXPECT_NEAR(other.r, other.b, 10) << other;  // grey
+    // The bar itself is dark.
+    EXPECT_LT(brightness(pixelAt(*screen, 5, 428)), 120);
+}
+
+TEST(ControlDrawing, ButtonShowsBackgroundPictureAndTitleAndShadesWhilePressed) {
+    auto window = std::make_shared<Window>();
+    auto button = platform::ui::Button::buttonWithType();
+    button->setFrame({100, 100, 80, 40});
+    button->setBackgroundImage(solidPicture(20, 20, {0, 0, 200}));  // stretched to the frame
+    button->setTitle("OFF");
+    window->addSubview(button);
+
+    auto normal = drawScreen(*window, 2.0f);
+    EXPECT_TRUE(near(pixelAt(*normal, 102, 102), {0, 0, 200}));
+    EXPECT_TRUE(near(pixelAt(*normal, 178, 138), {0, 0, 200}));
+    EXPECT_TRUE(hasInk(*normal, {125, 110, 30, 20}, kWhite));   // the title, centred
+    EXPECT_FALSE(hasInk(*normal, {100, 100, 18, 40}, kWhite));  // ...and only there
+
+    window->touchDown({140, 120});
+    auto pressed = drawScreen(*window, 2.0f);
+    const Rgb shaded = pixelAt(*pressed, 102, 102);
+    EXPECT_LT(shaded.b, 180) << shaded;
+    EXPECT_GT(shaded.b, 100) << shaded;  // subtle, not black
+
+    window->touchUp({140, 120});
+    EXPECT_TRUE(samePixels(*normal, *drawScreen(*window, 2.0f)));
+}
+
+TEST(ControlDrawing, ButtonPictureSitsCentredAtItsOwnSize) {
+    auto window = std::make_shared<Window>();
+    auto button = platform::ui::Button::buttonWithType();
+    button->setFrame({0, 0, 68, 40});
+    button->setImage(solidPicture(20, 10, kRed));
+    window->addSubview(button);
+    auto screen = drawScreen(*window, 2.0f);
+    EXPECT_EQ(pixelAt(*screen, 34, 20), kRed);
+    EXPECT_EQ(pixelAt(*screen, 24.2f, 15.2f), kRed);
+    EXPECT_EQ(pixelAt(*screen, 23.8f, 20), kBlack);
+    EXPECT_EQ(pixelAt(*screen, 34, 25.2f), kBlack);
+}
+
+TEST(ControlDrawing, SliderThumbSitsAtTheValue) {
+    auto window = std::make_shared<Window>();
+    auto slider = std::make_shared<platform::ui::Slider>(Rect{15, 350, 298, 33});
+    slider->setMinimumValue(1.0f);
+    slider->setMaximumValue(8.0f);
+    slider->setThumbImage(solidPicture(30, 30, kRed));
+    slider->setMinimumTrackImage(solidPicture(1, 4, kGreen));
+    slider->setMaximumTrackImage(solidPicture(1, 4, kBlue));
+    window->addSubview(slider);
+    const float y = 350 + 16.5f;
+
+    slider->setValue(1.0f);
+    auto atMinimum = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*atMinimum, 15 + 15, y), kRed);
+    EXPECT_EQ(pixelAt(*atMinimum, 15 + 200, y), kBlue);  // the track beyond the thumb
+
+    slider->setValue(8.0f);
+    auto atMaximum = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*atMaximum, 313 - 15, y), kRed);
+    EXPECT_EQ(pixelAt(*atMaximum, 15 + 100, y), kGreen);  // the track before it
+    EXPECT_EQ(pixelAt(*atMaximum, 15 + 15, y), kGreen);
+
+    slider->setValue(4.5f);  // half way
+    auto midway = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*midway, 15 + 149, y), kRed);
+    EXPECT_EQ(pixelAt(*midway, 15 + 149, y - 14), kRed);
+    EXPECT_EQ(pixelAt(*midway, 15 + 149, y - 16), kBlack);
+}
+
+TEST(ControlDrawing, LabelTextFollowsItsAlignment) {
+    auto window = std::make_shared<Window>();
+    auto label = std::make_shared<platform::ui::Label>(Rect{0, 100, 320, 40});
+    label->setText("00:15");
+    label->setTextColor(platform::ui::Color::white());
+    label->setFontSize(30.0f);
+    window->addSubview(label);
+    const Rect row{0, 100, 320, 40};
+
+    auto left = drawScreen(*window);
+    EXPECT_TRUE(hasInk(*left, {0, 100, 100, 40}, kWhite));
+    label->setTextAlignment(platform::ui::TextAlignment::Center);
+    auto centred = drawScreen(*window);
+    EXPECT_FALSE(hasInk(*centred, {0, 100, 100, 40}, kWhite));
+    EXPECT_TRUE(hasInk(*centred, {110, 100, 100, 40}, kWhite));
+    label->setTextAlignment(platform::ui::TextAlignment::Right);
+    auto right = drawScreen(*window);
+    EXPECT_GT(firstInkX(*right, 120, row), 200.0f);
+}
+
+TEST(ControlDrawing, NavigationBarShowsTitleAndItems) {
+    auto window = std::make_shared<Window>();
+    auto bar = std::make_shared<platform::ui::NavigationBar>(Rect{0, 0, 320, 44});
+    auto item = std::make_shared<platform::ui::NavigationItem>();
+    item->setTitle("Photos");
+    item->setRightBarButtonItem(std::make_shared<platform::ui::BarButtonItem>("Cancel"));
+    bar->setItems({item});
+    window->addSubview(bar);
+
+    auto screen = drawScreen(*window, 2.0f);
+    EXPECT_TRUE(hasInk(*screen, {120, 10, 80, 24}, kWhite));  // title
+    EXPECT_TRUE(hasInk(*screen, {250, 10, 60, 24}, kWhite));  // right item
+    EXPECT_FALSE(hasInk(*screen, {0, 0, 80, 44}, kWhite));    // no left item
+    EXPECT_NE(pixelAt(*screen, 5, 40), kBlack);               // the bar
+}
+
+}  // namespace

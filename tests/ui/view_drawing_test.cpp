@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/foundation/run_loop.h"
+#include "platform/ui/activity_indicator.h"
+#include "platform/ui/button.h"
+#include "platform/ui/image_view.h"
+#include "platform/ui/scroll_view.h"
+#include "platform/ui/window.h"
+#include "tests/ui/screen_pixels.h"
+
+namespace {
+
+using namespace screen_pixels;
+using platform::foundation::Rect;
+using platform::foundation::RunLoop;
+using platform::foundation::SystemClock;
+using platform::foundation::VirtualClock;
+using platform::ui::ImageView;
+using platform::ui::View;
+using platform::ui::Window;
+
+std::shared_ptr<View> colouredView(Rect frame, Rgb color) {
+    auto view = std::make_shared<View>(frame);
+    view->setBackgroundColor(colorOf(color));
+    return view;
+}
+
+TEST(ViewTreeDrawing, HiddenViewAndItsSubviewsAreNotDrawn) {
+    auto window = std::make_shared<Window>();
+    auto parent = colouredView({10, 10, 100, 100}, kRed);
+    auto child = colouredView({50, 50, 20, 20}, kGreen);
+    parent->addSubview(child);
+    window->addSubview(parent);
+
+    parent->setHidden(true);
+    auto hidden = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*hidden, 20, 20), kBlack);
+    EXPECT_EQ(pixelAt(*hidden, 65, 65), kBlack);
+
+    parent->setHidden(false);
+    auto shown = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*shown, 20, 20), kRed);
+    EXPECT_EQ(pixelAt(*shown, 65, 65), kGreen);  // in window points: 10 + 50 + 5
+}
+
+TEST(ViewTreeDrawing, LaterSubviewIsDrawnAboveItsElderSibling) {
+    auto window = std::make_shared<Window>();
+    auto elder = colouredView({0, 0, 100, 100}, kRed);
+    auto younger = colouredView({50, 50, 100, 100}, kBlue);
+    window->addSubview(elder);
+    window->addSubview(younger);
+    EXPECT_EQ(pixelAt(*drawScreen(*window), 75, 75), kBlue);
+
+    window->addSubview(elder);  // moves it on top
+    EXPECT_EQ(pixelAt(*drawScreen(*window), 75, 75), kRed);
+}
+
+TEST(ViewTreeDrawing, ClippingParentCutsOverhangingSubviews) {
+    auto window = std::make_shared<Window>();
+    auto parent = colouredView({0, 0, 50, 50}, kRed);
+    parent->addSubview(colouredView({40, 0, 40, 40}, kGreen));
+    window->addSubview(parent);
+    EXPECT_EQ(pixelAt(*drawScreen(*window), 60, 10), kGreen);
+
+    parent->setClipsToBounds(true);
+    auto clipped = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*clipped, 60, 10), kBlack);
+    EXPECT_EQ(pixelAt(*clipped, 45, 10), kGreen);
+}
+
+class PictureAtScale : public testing::TestWithParam<float> {};
+
+// The picture fills exactly its frame, its halves where they belong, at either scale,
+// whether it has one pixel per point or two.
+TEST_P(PictureAtScale, PictureIsDrawnAtItsFrame) {
+    const float scale = GetParam();
+    for (const float pictureScale : {1.0f, 2.0f}) {
+        auto window = std::make_shared<Window>();
+        auto view =
+            std::make_shared<ImageView>(twoColourPicture(40, 30, kRed, kBlue, pictureScale));
+        view->setFrame({10, 20, 40, 30});
+        window->addSubview(view);
+        auto screen = drawScreen(*window, scale);
+        SCOPED_TRACE(testing::Message()
+                     << "screen scale " << scale << ", picture scale " << pictureScale);
+        EXPECT_TRUE(near(pixelAt(*screen, 10.2f, 20.2f), kRed)) << pixelAt(*screen, 10.2f, 20.2f);
+        EXPECT_TRUE(near(pixelAt(*screen, 28.5f, 35), kRed));
+        EXPECT_TRUE(near(pixelAt(*screen, 31.5f, 35), kBlue));
+        EXPECT_TRUE(near(pixelAt(*screen, 49.8f, 49.8f), kBlue));
+        EXPECT_EQ(pixelAt(*screen, 9.5f, 35), kBlack);
+        EXPECT_EQ(pixelAt(*screen, 50.2f, 35), kBlack);
+        EXPECT_EQ(pixelAt(*screen, 30, 19.5f), kBlack);
+        EXPECT_EQ(pixelAt(*screen, 30, 50.2f), kBlack);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, PictureAtScale, testing::Values(1.0f, 2.0f));
+
+TEST(ViewTreeDrawing, PictureKeepsItsProportionsInAspectModes) {
+    auto window = std::make_shared<Window>();
+    auto view = std::make_shared<ImageView>(Rect{0, 0, 100, 100});
+    view->setImage(solidPicture(50, 25, kGreen));  // 2:1
+    window->addSubview(view);
+
+    view->setContentMode(platform::ui::ContentMode::ScaleAspectFit);
+    auto fit = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*fit, 50, 20), kBlack);  // above the 100 × 50 band
+    EXPECT_EQ(pixelAt(*fit, 50, 30), kGreen);
+
+    view->setContentMode(platform::ui::ContentMode::ScaleAspectFill);
+    auto fill = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*fill, 50, 5), kGreen);
+    EXPECT_EQ(pixelAt(*fill, 50, 95), kGreen);
+}
+
+class OnVirtualClock : public testing::Test {
+  protected:
+    void SetUp() override { RunLoop::main().setClock(clock_); }
+    void TearDown() override { RunLoop::main().setClock(std::make_shared<SystemClock>()); }
+    void advanceTo(double t) { clock_->advanceTo(t); }
+    double now() const { return clock_->now(); }
+
+    std::shared_ptr<VirtualClock> clock_ = std::make_shared<VirtualClock>();
+};
+
+TEST_F(OnVirtualClock, AnimatedMoveIsDrawnBetweenOldAndNewPlaceMidway) {
+    auto window = std::make_shared<Window>();
+    auto view = colouredView({0, 100, 40, 40}, kRed);
+    window->addSubview(view);
+
+    View::beginAnimations();
+    View::setAnimationDuration(1.0);
+    view->setFrame({200, 100, 40, 40});
+    View::commitAnimations();
+
+    auto atStart = drawScreen(*window, 1.0f, now());
+    EXPECT_EQ(pixelAt(*atStart, 20, 120), kRed);
+
+    advanceTo(0.5);  // ease-in-ease-out is half way at half time
+    auto midway = drawScreen(*window, 1.0f, now());
+    EXPECT_EQ(pixelAt(*midway, 20, 120), kBlack);
+    EXPECT_EQ(pixelAt(*midway, 120, 120), kRed);
+    EXPECT_EQ(pixelAt(*midway, 220, 120), kBlack);
+    EXPECT_TRUE(platform::ui::treeIsAnimating(*window, now()));
+
+    advanceTo(1.0);
+    auto done = drawScreen(*window, 1.0f, now());
+    EXPECT_EQ(pixelAt(*done, 120, 120), kBlack);
+    EXPECT_EQ(pixelAt(*done, 220, 120), kRed);
+    EXPECT_FALSE(platform::ui::treeIsAnimating(*window, now()));
+}
+
+// Counts the pixels of the square that are not black.
+int inkIn(const Surface& surface, Rect rect) {
+    int ink = 0;
+    for (float y = rect.y(); y < rect.maxY(); y += 1.0f)
+        for (float x = rect.x(); x < rect.maxX(); x += 1.0f)
+            if (pixelAt(surface, x, y) != kBlack) ++ink;
+    return ink;
+}
+
+TEST_F(OnVirtualClock, SpinnerTurnsOnlyWhileAnimating) {
+    auto window = std::make_shared<Window>();
+    auto spinner = std::make_shared<platform::ui::ActivityIndicator>(Rect{100, 100, 20, 20});
+    spinner->setActivityIndicatorViewStyle(platform::ui::ActivityIndicator::Style::White);
+    window->addSubview(spinner);
+    const Rect area{100, 100, 20, 20};
+    EXPECT_EQ(inkIn(*drawScreen(*window, 1.0f, now()), area), 0);
+    EXPECT_FALSE(platform::ui::treeIsAnimating(*window, now()));
+
+    spinner->startAnimating();
+    EXPECT_TRUE(platform::ui::treeIsAnimating(*window, now()));
+    auto first = drawScreen(*window, 1.0f, now());
+    EXPECT_GT(inkIn(*first, area), 20);
+    advanceTo(1.0 / 12.0 + 0.001);  // one spoke on
+    auto second = drawScreen(*window, 1.0f, now());
+    EXPECT_FALSE(samePixels(*first, *second));
+    advanceTo(1.0 + 0.001);  // a whole turn later the picture repeats
+    auto turned = drawScreen(*window, 1.0f, now());
+    EXPECT_TRUE(samePixels(*first, *turned));
+}
+
+TEST(ViewTreeDrawing, ScrollViewDrawsItsZoomingViewScaledAndOffset) {
+    struct Zooming : platform::ui::ScrollViewDelegate {
+        std::shared_ptr<View> view;
+        std::shared_ptr<View> viewForZoomingInScrollView(platform::ui::ScrollView&) override {
+            return view;
+        }
+    };
+    auto delegate = std::make_shared<Zooming>();
+    auto window = std::make_shared<Window>();
+    auto scroll = std::make_shared<platform::ui::ScrollView>(Rect{0, 0, 320, 480});
+    auto content = colouredView({0, 0, 100, 100}, kRed);
+    content->addSubview(colouredView({50, 50, 50, 50}, kBlue));
+    delegate->view = content;
+    scroll->setDelegate(delegate);
+    scroll->addSubview(content);
+    window->addSubview(scroll);
+
+    scroll->setZoomScale(2.0f);
+    scroll->setContentOffset({50, 0});
+    // The content now spans 200 × 200 points, shown from x 50: blue from (50, 100).
+    auto screen = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*screen, 10, 10), kRed);
+    EXPECT_EQ(pixelAt(*screen, 60, 110), kBlue);
+    EXPECT_EQ(pixelAt(*screen, 40, 110), kRed);
+    EXPECT_EQ(pixelAt(*screen, 160, 10), kBlack);
+}
+
+}  // namespace
