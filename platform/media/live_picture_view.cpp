@@ -1,0 +1,69 @@
+#include "platform/media/live_picture_view.h"
+
+#include "imaging/aspect_fill.h"
+#include "platform/graphics/drawing_context.h"
+
+namespace platform::media {
+
+namespace {
+constexpr graphics::Color kNoPicture{0.11f, 0.11f, 0.12f, 1.0f};
+constexpr graphics::Color kStatusColor{0.78f, 0.78f, 0.8f, 1.0f};
+constexpr graphics::Font kStatusFont{15.0f, false};
+}  // namespace
+
+LivePictureView::LivePictureView(foundation::Rect frame) : View(frame) {}
+
+void LivePictureView::setCameraFrame(graphics::ImagePtr frame) {
+    if (frame == cameraFrame_) return;
+    cameraFrame_ = std::move(frame);
+    ++videoGeneration_;
+}
+
+void LivePictureView::setPreviewTransform(foundation::AffineTransform transform) {
+    if (transform == previewTransform_) return;
+    previewTransform_ = transform;
+    ++videoGeneration_;
+}
+
+void LivePictureView::setStatusText(std::string text) {
+    if (text == statusText_) return;
+    statusText_ = std::move(text);
+    ++videoGeneration_;
+}
+
+void LivePictureView::draw(graphics::DrawingContext& context) const {
+    context.save();
+    context.clip(bounds());
+    if (cameraFrame_) {
+        drawFrame(context);
+    } else {
+        drawStatus(context);
+    }
+    context.restore();
+}
+
+// A transform that only enlarges about the centre keeps the view covered; anything else
+// may uncover parts of it, which then show black as a camera's picture would.
+bool LivePictureView::frameCoversView() const {
+    const auto& t = previewTransform_;
+    return t.b == 0.0f && t.c == 0.0f && t.a >= 1.0f && t.d >= 1.0f && t.tx == 0.0f && t.ty == 0.0f;
+}
+
+void LivePictureView::drawFrame(graphics::DrawingContext& context) const {
+    const foundation::Rect b = bounds();
+    if (!frameCoversView()) context.fillRect(b, graphics::Color::black());
+    const foundation::Point c = b.center();
+    context.translate(c.x, c.y);
+    if (!context.concat(previewTransform_)) return;
+    context.translate(-c.x, -c.y);
+    context.drawImage(*cameraFrame_, imaging::aspectFillRect(cameraFrame_->size(), b.size));
+}
+
+void LivePictureView::drawStatus(graphics::DrawingContext& context) const {
+    const foundation::Rect b = bounds();
+    context.fillRect(b, kNoPicture);
+    context.drawText(statusText_, {b.x() + 10, b.center().y - 12, b.width() - 20, 24}, kStatusFont,
+                     kStatusColor, graphics::TextAlign::Center);
+}
+
+}  // namespace platform::media

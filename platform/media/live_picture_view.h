@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/foundation/geometry.h"
+#include "platform/graphics/image.h"
+#include "platform/ui/view.h"
+
+namespace platform::media {
+
+// The camera's live picture: the newest frame, upright by its orientation tag, covering the
+// view with its proportions kept, under the preview transform (about the view's centre).
+// Without a frame it shows a dark picture and a short status line.
+//
+// The screen composes this view apart from the views above it, so a new frame, transform
+// or status counts in videoGeneration() and leaves View::displayGeneration() alone: the
+// overlay is not drawn anew for every frame.
+class LivePictureView : public ui::View {
+  public:
+    explicit LivePictureView(foundation::Rect frame = {});
+
+    const graphics::ImagePtr& cameraFrame() const { return cameraFrame_; }
+    void setCameraFrame(graphics::ImagePtr frame);
+    foundation::AffineTransform previewTransform() const { return previewTransform_; }
+    void setPreviewTransform(foundation::AffineTransform transform);
+    // Shown while there is no frame ("Starting camera…", or why there is no camera).
+    const std::string& statusText() const { return statusText_; }
+    void setStatusText(std::string text);
+
+    // Grows with every change of what this view alone shows.
+    std::uint64_t videoGeneration() const { return videoGeneration_; }
+
+    void draw(graphics::DrawingContext& context) const override;
+
+  private:
+    void drawFrame(graphics::DrawingContext& context) const;
+    void drawStatus(graphics::DrawingContext& context) const;
+    bool frameCoversView() const;
+
+    graphics::ImagePtr cameraFrame_;
+    foundation::AffineTransform previewTransform_;
+    std::string statusText_ = "Starting camera…";
+    std::uint64_t videoGeneration_ = 0;
+};
+
+}  // namespace platform::media

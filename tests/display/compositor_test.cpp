@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/display/headless_screen.h"
+#include "platform/display/screen_compositor.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/graphics/decode_image.h"
+#include "platform/media/live_picture_view.h"
+#include "platform/ui/button.h"
+#include "platform/ui/window.h"
+#include "tests/ui/screen_pixels.h"
+
+namespace {
+
+using namespace screen_pixels;
+using platform::display::HeadlessScreen;
+using platform::display::ScreenCompositor;
+using platform::foundation::Rect;
+using platform::foundation::RunLoop;
+using platform::foundation::SystemClock;
+using platform::foundation::VirtualClock;
+using platform::media::LivePictureView;
+using platform::ui::View;
+using platform::ui::Window;
+
+constexpr Rgb kYellow{255, 255, 0};
+
+std::shared_ptr<View> colouredView(Rect frame, Rgb color) {
+    auto view = std::make_shared<View>(frame);
+    view->setBackgroundColor(colorOf(color));
+    return view;
+}
+
+// A camera screen in small: the live picture with an overlay holding one control.
+struct CameraScreen {
+    std::shared_ptr<Window> window = std::make_shared<Window>();
+    std::shared_ptr<LivePictureView> live = std::make_shared<LivePictureView>(Rect{0, 0, 320, 480});
+    std::shared_ptr<View> overlay = std::make_shared<View>(Rect{0, 0, 320, 480});
+    std::shared_ptr<View> control = colouredView({100, 100, 50, 50}, kYellow);
+
+    CameraScreen() {
+        overlay->addSubview(control);
+        live->addSubview(overlay);
+        window->addSubview(live);
+    }
+};
+
+class Compositor : public testing::Test {
+  protected:
+    void SetUp() override { RunLoop::main().setClock(clock_); }
+    void TearDown() override { RunLoop::main().setClock(std::make_shared<SystemClock>()); }
+    double now() const { return clock_->now(); }
+
+    std::shared_ptr<VirtualClock> clock_ = std::make_shared<VirtualClock>();
+};
+
+TEST_F(Compositor, NewCameraFrameRedrawsOnlyTheLivePictureUnderTheCachedOverlay) {
+    CameraScreen screen;
+    ScreenCompositor compositor(screen.window, 2);
+    screen.live->setCameraFrame(solidPicture(64, 48, kRed));
+    ASSERT_TRUE(compositor.compose(now()));
+    EXPECT_EQ(pixelAt(compositor.screen(), 10, 10), kRed);
+    EXPECT_EQ(pixelAt(compositor.screen(), 120, 120), kYellow);
+    EXPECT_EQ(compositor.counts().layerCompositions, 1u);
+
+    const auto generation = View::displayGeneration();
+    screen.live->setCameraFrame(solidPicture(64, 48, kBlue));
+    EXPECT_EQ(View::displayGeneration(), generation);
+    EXPECT_TRUE(compositor.needsComposition(now()));
+    ASSERT_TRUE(compositor.compose(now()));
+    EXPECT_EQ(compositor.counts().layerCompositions, 1u);
+    EXPECT_EQ(compositor.counts().videoCompositions, 1u);
+    EXPECT_EQ(pixelAt(compositor.screen(), 10, 10), kBlue);
+    EXPECT_EQ(pixelAt(compositor.screen(), 120, 120), kYellow);
+
+    EXPECT_FALSE(compositor.needsComposition(now()));
+    EXPECT_FALSE(compositor.compose(now()));
+    EXPECT_EQ(compositor.counts().videoCompositions, 1u);
+}
+
+TEST_F(Compositor, ChangedViewsAreDrawnAnew) {
+    CameraScreen screen;
+    ScreenCompositor compositor(screen.window, 1);
+    compositor.compose(now());
+    EXPECT_EQ(pixelAt(compositor.screen(), 120, 120), kYellow);
+
+    screen.control->setHidden(true);
+    ASSERT_TRUE(compositor.compose(now()));
+    EXPECT_EQ(compositor.counts().layerCompositions, 2u);
+    EXPECT_NE(pixelAt(compositor.screen(), 120, 120), kYellow);
+}
+
+TEST_F(Compositor, ViewsBelowAndAboveAPartialLivePictureKeepTheirPlaces) {
+    auto window = std::make_shared<Window>();
+    auto backdrop = colouredView({0, 0, 320, 480}, kGreen);
+    auto holder = std::make_shared<View>(Rect{20, 30, 200, 200});
+    holder->setClipsToBounds(true);
+    auto live = std::make_shared<LivePictureView>(Rect{10, 10, 300, 100});  // overhangs
+    holder->addSubview(live);
+    auto badge = colouredView({0, 0, 40, 40}, kYellow);
+    window->addSubview(backdrop);
+    window->addSubview(holder);
+    window->addSubview(badge);
+    live->setCameraFrame(solidPicture(30, 10, kRed));
+
+    ScreenCompositor compositor(window, 2);
+    compositor.compose(now());
+    live->setCameraFrame(solidPicture(30, 10, kBlue));
+    compositor.compose(now());  // the live picture alone, where the tree put it
+    ASSERT_EQ(compositor.counts().videoCompositions, 1u);
+    const auto& s = compositor.screen();
+    EXPECT_EQ(pixelAt(s, 35, 45), kBlue);      // inside holder and live picture
+    EXPECT_EQ(pixelAt(s, 219, 60), kBlue);     // up to holder's clip...
+    EXPECT_EQ(pixelAt(s, 221, 60), kGreen);    // ...not beyond
+    EXPECT_EQ(pixelAt(s, 35, 145), kGreen);    // below the live picture
+    EXPECT_EQ(pixelAt(s, 35, 35), kYellow);    // the badge above it
+    EXPECT_EQ(pixelAt(s, 29.5f, 45), kGreen);  // left of it
+}
+
+TEST_F(Compositor, MovementIsComposedEveryTimeUntilItEnds) {
+    CameraScreen screen;
+    ScreenCompositor compositor(screen.window, 1);
+    compositor.compose(now());
+
+    View::beginAnimations();
+    View::setAnimationDuration(0.5);
+    screen.control->setFrame({200, 100, 50, 50});
+    View::commitAnimations();
+    compositor.compose(now());
+    clock_->advanceTo(0.25);
+    EXPECT_TRUE(compositor.isAnimating(now()));
+    ASSERT_TRUE(compositor.compose(now()));
+    EXPECT_EQ(pixelAt(compositor.screen(), 175, 120), kYellow);  // half way
+
+    clock_->advanceTo(0.6);
+    EXPECT_FALSE(compositor.isAnimating(now()));
+    ASSERT_TRUE(compositor.compose(now()));  // the final place, once
+    EXPECT_EQ(pixelAt(compositor.screen(), 225, 120), kYellow);
+    EXPECT_NE(pixelAt(compositor.screen(), 120, 120), kYellow);
+    EXPECT_FALSE(compositor.compose(now()));
+    EXPECT_EQ(compositor.counts().layerCompositions, 4u);
+}
+
+TEST_F(Compositor, ScreenWithoutLivePictureIsOneLayer) {
+    auto window = std::make_shared<Window>();
+    window->addSubview(colouredView({0, 0, 10, 10}, kRed));
+    ScreenCompositor compositor(window, 1);
+    EXPECT_TRUE(compositor.compose(now()));
+    EXPECT_EQ(pixelAt(compositor.screen(), 5, 5), kRed);
+    EXPECT_EQ(pixelAt(compositor.screen(), 15, 5), kBlack);
+    EXPECT_FALSE(compositor.compose(now()));
+}
+
+class Screenshots : public Compositor {
+  protected:
+    void TearDown() override {
+        std::filesystem::remove_all(dir_);
+        Compositor::TearDown();
+    }
+    std::filesystem::path dir_ = std::filesystem::temp_directory_path() /
+                                 ("orvex-screenshots-" + std::to_string(::getpid()));
+};
+
+TEST_F(Screenshots, ScreenshotIsThePngOfTheScreenAsComposedNow) {
+    std::filesystem::create_directories(dir_);
+    CameraScreen screen;
+    screen.live->setCameraFrame(solidPicture(64, 48, kRed));
+    HeadlessScreen headless(screen.window, 2);
+    ASSERT_EQ(headless.screenshot(dir_ / "first.png"), std::nullopt);
+    screen.live->setCameraFrame(solidPicture(64, 48, kBlue));
+    ASSERT_EQ(headless.screenshot(dir_ / "second.png"), std::nullopt);
+
+    const auto first = platform::graphics::decodeImageFile(dir_ / "first.png");
+    const auto second = platform::graphics::decodeImageFile(dir_ / "second.png");
+    ASSERT_TRUE(first && second) << first.error() << second.error();
+    const auto& pixels = second.value()->pixels();
+    EXPECT_EQ(pixels.width(), 640);
+    EXPECT_EQ(pixels.height(), 960);
+    EXPECT_EQ(rgbOf(first.value()->pixels().pixel(20, 20)), kRed);
+    EXPECT_EQ(rgbOf(pixels.pixel(20, 20)), kBlue);
+    EXPECT_EQ(rgbOf(pixels.pixel(240, 240)), kYellow);
+}
+
+TEST_F(Screenshots, UnwritablePathGivesAReasonAndLeavesTheScreenWorking) {
+    CameraScreen screen;
+    HeadlessScreen headless(screen.window, 1);
+    const auto error = headless.screenshot(dir_ / "no" / "such" / "folder" / "shot.png");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find("shot.png"), std::string::npos) << *error;
+    std::filesystem::create_directories(dir_);
+    EXPECT_EQ(headless.screenshot(dir_ / "shot.png"), std::nullopt);
+}
+
+}  // namespace
