@@ -38,28 +38,31 @@ namespace detail {
 // Rewrites "%@" into "%s" and strings into C strings, then formats with printf.
 template <class... Args>
 std::string format(std::string_view format, const Args&... args) {
-    if constexpr (sizeof...(Args) == 0) return std::string(format);
-    std::string f(format);
-    for (std::size_t at = f.find("%@"); at != std::string::npos; at = f.find("%@", at + 2))
-        f[at + 1] = 's';
-    std::vector<std::string> keep;
-    keep.reserve(sizeof...(Args));
-    auto convert = [&keep](const auto& value) {
-        using V = std::decay_t<decltype(value)>;
-        if constexpr (std::is_convertible_v<const V&, std::string_view>) {
-            keep.emplace_back(std::string_view(value));
-            return keep.back().c_str();
-        } else {
-            return value;
-        }
-    };
-    const int size = std::snprintf(nullptr, 0, f.c_str(), convert(args)...);
-    if (size <= 0) return {};
-    keep.clear();
-    std::string out(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(out.data(), out.size(), f.c_str(), convert(args)...);
-    out.resize(static_cast<std::size_t>(size));
-    return out;
+    if constexpr (sizeof...(Args) == 0) {
+        return std::string(format);
+    } else {
+        std::string f(format);
+        for (std::size_t at = f.find("%@"); at != std::string::npos; at = f.find("%@", at + 2))
+            f[at + 1] = 's';
+        std::vector<std::string> keep;
+        keep.reserve(sizeof...(Args));
+        auto convert = [&keep](const auto& value) {
+            using V = std::decay_t<decltype(value)>;
+            if constexpr (std::is_convertible_v<const V&, std::string_view>) {
+                keep.emplace_back(std::string_view(value));
+                return keep.back().c_str();
+            } else {
+                return value;
+            }
+        };
+        const int size = std::snprintf(nullptr, 0, f.c_str(), convert(args)...);
+        if (size <= 0) return {};
+        keep.clear();
+        std::string out(static_cast<std::size_t>(size) + 1, '\0');
+        std::snprintf(out.data(), out.size(), f.c_str(), convert(args)...);
+        out.resize(static_cast<std::size_t>(size));
+        return out;
+    }
 }
 }  // namespace detail
 

@@ -180,6 +180,17 @@ int RunLoop::run() {
     return exitStatus_;
 }
 
+void RunLoop::reset() {
+    {
+        std::lock_guard lock(mutex_);
+        posted_.clear();
+    }
+    for (auto& t : timers_) t->invalidate();
+    timers_.clear();
+    quitRequested_ = false;
+    exitStatus_ = 0;
+}
+
 void RunLoop::quit(int status) {
     quitRequested_ = true;
     exitStatus_ = status;

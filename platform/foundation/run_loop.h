@@ -110,6 +110,10 @@ class RunLoop {
 
     void setEventSource(EventSource* source) { eventSource_ = source; }
 
+    // Drops every timer and posted task and forgets a quit: a fresh start for the loop.
+    void reset();
+    std::size_t timerCount() const { return timers_.size(); }
+
     // Runs posted tasks and due timers once, without waiting; true if anything ran.
     bool runPending();
 

@@ -14,8 +14,11 @@ ViewController::~ViewController() {
 }
 
 std::shared_ptr<View> ViewController::view() {
-    if (!view_) {
-        loadView();
+    // The first access loads the view (unless an interface resource gave it one) and
+    // then runs viewDidLoad.
+    if (!viewDidLoad_) {
+        viewDidLoad_ = true;
+        if (!view_) loadView();
         if (!view_) setView(std::make_shared<View>(kScreen));
         viewDidLoad();
     }

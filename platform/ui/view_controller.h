@@ -21,7 +21,7 @@ class ViewController : public Responder, public std::enable_shared_from_this<Vie
     ViewController& operator=(const ViewController&) = delete;
 
     std::shared_ptr<View> view();
-    bool isViewLoaded() const { return view_ != nullptr; }
+    bool isViewLoaded() const { return viewDidLoad_; }
     void setView(std::shared_ptr<View> view);
 
     virtual void loadView();
@@ -51,6 +51,7 @@ class ViewController : public Responder, public std::enable_shared_from_this<Vie
     void dismissPresented(bool animated);
 
     std::shared_ptr<View> view_;
+    bool viewDidLoad_ = false;
     std::shared_ptr<ViewController> modal_;
     std::weak_ptr<ViewController> presenting_;
     NavigationItem navigationItem_;

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace app {
+
+// Makes the application's own classes known to the interface-resource loader.
+void registerInterfaceClasses();
+
+}  // namespace app

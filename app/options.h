@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace app {
+
+struct Options {
+    bool headless = false;
+    std::string script;  // empty: standard input
+    bool virtualClock = false;
+    std::string camera = "auto";
+    std::string cameraOrientation;  // empty: the camera's own
+    std::string album;              // empty: the user's Pictures folder
+    std::string outbox;             // empty: under the XDG data home
+    int scale = 0;                  // 0: chosen for the display
+};
+
+// Parses the command line; on an error or --help, prints and gives the exit status.
+struct ParsedOptions {
+    Options options;
+    std::optional<int> exitStatus;
+};
+ParsedOptions parseOptions(int argc, char** argv);
+
+}  // namespace app

@@ -1,0 +1,121 @@
+#include "capture/capture_mode.h"
+#include "capture/orvex_view_controller.h"
+#include "platform/foundation/log.h"
+#include "platform/ui/image_named.h"
+
+namespace capture {
+
+using platform::foundation::log;
+
+namespace {
+constexpr float kOpenTest = 50.0f;
+constexpr double kHideDelay = 0.5;
+}  // namespace
+
+void OrvexViewController::installLiveView() {
+    setView(picker->view());
+    view()->addSubview(main);
+}
+
+void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::ui::TabBarItem&) {
+    // A hide still pending from an earlier Zoom selection must not hide the sidebar that
+    // this mode shows.
+    if (pendingHide_) {
+        pendingHide_->invalidate();
+        pendingHide_ = nullptr;
+    }
+    main->setFrame({0, 0, 320, 480});
+    const auto bar = tabBar->frame();
+    tabBar->setFrame({0, 425, bar.width(), bar.height()});
+    player->play();
+    view()->addSubview(main);
+    log("selected: %i", selectedTag());
+
+    if (selectedTag() == QuickShot) {
+        installLiveView();
+        sidebar->setHidden(false);
+        side->setHidden(false);
+        bSlider->setHidden(true);
+        back->setHidden(true);
+        for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(true);
+        main->setHidden(false);
+        zoomReset();
+    }
+    if (selectedTag() == Zoom) {
+        if (side->center().x > kOpenTest) {
+            tabBar->setSelectedItem(tabBar->items()[0]);
+            mode();
+            std::weak_ptr<OrvexViewController> weak = weakSelf();
+            pendingHide_ = platform::foundation::RunLoop::main().scheduleTimer(
+                kHideDelay, false, [weak](platform::foundation::Timer&) {
+                    if (auto self = weak.lock()) {
+                        self->pendingHide_ = nullptr;
+                        self->hid();
+                    }
+                });
+            tabBar->setSelectedItem(tabBar->items()[1]);
+        } else {
+            sidebar->setHidden(true);
+            side->setHidden(true);
+        }
+        installLiveView();
+        bSlider->setHidden(false);
+        back->setHidden(false);
+        state = 0;
+    }
+    if (selectedTag() == Timer) {
+        installLiveView();
+        state = 1;
+        sidebar->setHidden(false);
+        side->setHidden(false);
+        main->setHidden(false);
+        bSlider->setHidden(true);
+        back->setHidden(true);
+        zoomReset();
+        setTimerPictures(false, 1);
+        for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(false);
+        aTimer = 1;
+    }
+    if (selectedTag() == TimerLoop) {
+        installLiveView();
+        main->setHidden(false);
+        sidebar->setHidden(false);
+        side->setHidden(false);
+        state = 1;
+        bSlider->setHidden(true);
+        back->setHidden(true);
+        zoomReset();
+        aTimer = 1;
+        setTimerPictures(true, 1);
+        for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(false);
+    }
+    if (selectedTag() == Library) {
+        installLiveView();
+        sidebar->setHidden(false);
+        side->setHidden(false);
+        main->setHidden(false);
+        present();
+        state = 1;
+        bSlider->setHidden(true);
+        back->setHidden(true);
+        zoomReset();
+    }
+}
+
+void OrvexViewController::imagePickerControllerDidCancel(
+    platform::media::CameraPickerService& cancelled) {
+    cancelled.dismissModalViewControllerAnimated(true);
+    tabBar->setSelectedItem(tabBar->items()[0]);
+    tabBarDidSelectItem(*tabBar, *tabBar->items()[0]);
+}
+
+void OrvexViewController::present() {
+    presentModalViewController(pickerP, true);
+}
+
+void OrvexViewController::hid() {
+    sidebar->setHidden(true);
+    side->setHidden(true);
+}
+
+}  // namespace capture

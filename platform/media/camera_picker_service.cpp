@@ -1,0 +1,150 @@
+#include "platform/media/camera_picker_service.h"
+
+#include "platform/foundation/log.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/media/live_picture_view.h"
+#include "platform/ui/label.h"
+
+namespace platform::media {
+
+namespace {
+constexpr foundation::Rect kScreen{0, 0, 320, 480};
+
+CameraOptions& options() {
+    static CameraOptions o;
+    return o;
+}
+
+// One camera for the whole process, opened when a camera picker first needs it.
+std::shared_ptr<CameraSource>& sharedCamera() {
+    static std::shared_ptr<CameraSource> camera;
+    return camera;
+}
+
+std::string statusText(CameraState state, const std::string& detail) {
+    switch (state) {
+        case CameraState::Loading:
+            return "Starting camera…";
+        case CameraState::Ready:
+            return {};
+        case CameraState::NoCamera:
+            return "No camera found";
+        case CameraState::Failed:
+            return "Camera unavailable: " + detail;
+    }
+    return {};
+}
+}  // namespace
+
+CameraPickerService::~CameraPickerService() = default;
+
+void CameraPickerService::setCameraOptions(CameraOptions o) {
+    options() = std::move(o);
+}
+const CameraOptions& CameraPickerService::cameraOptions() {
+    return options();
+}
+
+bool CameraPickerService::isFlashAvailableForCameraDevice(int device) {
+    if (device != 0) return false;
+    auto& camera = sharedCamera();
+    if (!camera) camera = CameraSource::open(options(), foundation::RunLoop::main());
+    return camera && camera->hasFlash();
+}
+
+void CameraPickerService::setSourceType(SourceType type) {
+    sourceType_ = type;
+    if (type == SourceType::Camera) startCamera();
+}
+
+void CameraPickerService::startCamera() {
+    auto& camera = sharedCamera();
+    if (!camera) camera = CameraSource::open(options(), foundation::RunLoop::main());
+    if (!camera) return;
+    std::weak_ptr<LivePictureView> view = liveView();
+    camera->start(
+        [view](graphics::ImagePtr frame) {
+            if (auto v = view.lock()) v->setCameraFrame(std::move(frame));
+        },
+        [view](CameraState state, const std::string& detail) {
+            if (state == CameraState::Failed || state == CameraState::NoCamera)
+                foundation::log("camera: %@", detail);
+            if (auto v = view.lock()) v->setStatusText(statusText(state, detail));
+        });
+}
+
+std::shared_ptr<LivePictureView> CameraPickerService::liveView() {
+    if (!liveView_) {
+        liveView_ = std::make_shared<LivePictureView>(kScreen);
+        liveView_->setPreviewTransform(transform_);
+    }
+    return liveView_;
+}
+
+void CameraPickerService::loadView() {
+    if (sourceType_ == SourceType::Camera) {
+        setView(liveView());
+        return;
+    }
+    NavigationController::loadView();
+    view()->setBackgroundColor({0.08f, 0.08f, 0.09f, 1.0f});
+    auto item = std::make_shared<ui::NavigationItem>();
+    item->setTitle("Photos");
+    auto cancelItem = std::make_shared<ui::BarButtonItem>("Cancel");
+    std::weak_ptr<CameraPickerService> weak =
+        std::static_pointer_cast<CameraPickerService>(shared_from_this());
+    cancelItem->setAction([weak] {
+        if (auto self = weak.lock()) self->cancel();
+    });
+    item->setRightBarButtonItem(cancelItem);
+    navigationBar()->setItems({item});
+}
+
+foundation::AffineTransform CameraPickerService::cameraViewTransform() const {
+    return transform_;
+}
+
+void CameraPickerService::setCameraViewTransform(foundation::AffineTransform transform) {
+    transform_ = transform;
+    if (liveView_) liveView_->setPreviewTransform(transform);
+}
+
+void CameraPickerService::setCameraFlashMode(int mode) {
+    if (mode < -1 || mode > 1) return;
+    flashMode_ = mode;
+}
+
+void CameraPickerService::takePicture() {
+    auto camera = sharedCamera();
+    std::weak_ptr<CameraPickerService> weak =
+        std::static_pointer_cast<CameraPickerService>(shared_from_this());
+    ++picturesPending_;
+    auto deliver = [weak](graphics::ImagePtr picture) {
+        auto self = weak.lock();
+        if (!self) return;
+        --self->picturesPending_;
+        // A camera that never gave a frame answers with no picture; the delegate gets the
+        // answer all the same, so the screen does not wait for ever.
+        if (!picture) foundation::log("camera: no picture could be taken");
+        MediaInfo info{{kOriginalImageKey, picture}};
+        if (auto delegate = self->delegate())
+            delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*self, info);
+    };
+    if (!camera) {
+        foundation::RunLoop::main().post([deliver] { deliver(nullptr); });
+        return;
+    }
+    camera->takePicture(deliver);
+}
+
+void CameraPickerService::pickImage(graphics::ImagePtr image) {
+    MediaInfo info{{kOriginalImageKey, std::move(image)}};
+    if (auto delegate = this->delegate())
+        delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*this, info);
+}
+
+void CameraPickerService::cancel() {
+    if (auto delegate = this->delegate()) delegate->imagePickerControllerDidCancel(*this);
+}
+
+}  // namespace platform::media

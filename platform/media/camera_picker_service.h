@@ -1,0 +1,80 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/foundation/geometry.h"
+#include "platform/graphics/image.h"
+#include "platform/media/camera_source.h"
+#include "platform/ui/view_controller.h"
+
+namespace platform::media {
+
+class CameraPickerService;
+class LivePictureView;
+
+// What a picker delivers; the original picture is under this key.
+using MediaInfo = std::map<std::string, graphics::ImagePtr>;
+inline constexpr const char* kOriginalImageKey = "UIImagePickerControllerOriginalImage";
+
+class ImagePickerDelegate {
+  public:
+    virtual ~ImagePickerDelegate() = default;
+    virtual void imagePickerControllerDidFinishPickingMediaWithInfo(CameraPickerService& picker,
+                                                                    const MediaInfo& info) = 0;
+    virtual void imagePickerControllerDidCancel(CameraPickerService& picker) = 0;
+};
+
+enum class SourceType { PhotoLibrary = 0, Camera = 1 };
+
+// The picker in its two forms. As a camera its view is the live picture, which carries
+// the preview transform, and takePicture answers with exactly one delegate call. As the
+// photo library it is a navigation stack showing the album, presented modally.
+class CameraPickerService : public ui::NavigationController {
+  public:
+    CameraPickerService() = default;
+    ~CameraPickerService() override;
+
+    // The camera every camera picker of the process uses; opened on first need.
+    static void setCameraOptions(CameraOptions options);
+    static const CameraOptions& cameraOptions();
+    static bool isFlashAvailableForCameraDevice(int device);
+
+    void setDelegate(std::weak_ptr<ImagePickerDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
+    std::shared_ptr<ImagePickerDelegate> delegate() const { return delegate_.lock(); }
+    SourceType sourceType() const { return sourceType_; }
+    void setSourceType(SourceType type);
+    bool showsCameraControls() const { return showsCameraControls_; }
+    void setShowsCameraControls(bool shows) { showsCameraControls_ = shows; }
+
+    foundation::AffineTransform cameraViewTransform() const;
+    void setCameraViewTransform(foundation::AffineTransform transform);
+    int cameraFlashMode() const { return flashMode_; }
+    void setCameraFlashMode(int mode);
+    void takePicture();
+    // Pictures taken and not yet delivered.
+    int picturesPending() const { return picturesPending_; }
+
+    // The library's choices, as a user makes them in the album.
+    void pickImage(graphics::ImagePtr image);
+    void cancel();
+
+    void loadView() override;
+
+  private:
+    std::shared_ptr<LivePictureView> liveView();
+    void startCamera();
+
+    std::weak_ptr<ImagePickerDelegate> delegate_;
+    SourceType sourceType_ = SourceType::PhotoLibrary;
+    bool showsCameraControls_ = true;
+    int flashMode_ = 0;
+    int picturesPending_ = 0;
+    foundation::AffineTransform transform_;
+    std::shared_ptr<LivePictureView> liveView_;
+};
+
+}  // namespace platform::media

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/run_loop.h"
+#include "platform/graphics/image.h"
+#include "platform/ui/activity_indicator.h"
+#include "platform/ui/image_view.h"
+#include "platform/ui/interface_loader.h"
+#include "platform/ui/navigation_bar.h"
+#include "platform/ui/scroll_view.h"
+#include "platform/ui/view_controller.h"
+
+namespace preview {
+
+// The preview screen: one album picture, zoomable, under a 44-point bar, with the
+// e-mail control. Made once from the interface resource "Preview".
+class Preview : public platform::ui::ViewController,
+                public platform::ui::ScrollViewDelegate,
+                public platform::ui::NavigationBarDelegate,
+                public platform::ui::InterfaceConnectable {
+  public:
+    static std::shared_ptr<Preview> fromInterfaceResource(const std::string& name);
+    ~Preview() override;
+
+    void close();
+    void back();
+    void emailImage(platform::ui::Control* sender);
+
+    std::shared_ptr<platform::ui::View> viewForZoomingInScrollView(
+        platform::ui::ScrollView& scrollView) override;
+    bool navigationBarShouldPopItem(platform::ui::NavigationBar& bar,
+                                    platform::ui::NavigationItem& item) override;
+    void touchesBegan(const platform::ui::Touches& touches) override;
+
+    const std::shared_ptr<platform::ui::ImageView>& getImageView() const { return imageView; }
+    void setImageView(std::shared_ptr<platform::ui::ImageView> view) {
+        imageView = std::move(view);
+    }
+    std::shared_ptr<void> getParent() const { return parent.lock(); }
+    // Held weakly: the parent holds this screen for its whole life.
+    void setParent(const std::shared_ptr<void>& p) { parent = p; }
+
+    bool setOutlet(std::string_view name, const platform::ui::InterfaceObject& value) override;
+    std::function<void(platform::ui::Control*)> actionNamed(std::string_view name) override;
+
+    std::shared_ptr<platform::ui::BarButtonItem> mail;
+    std::shared_ptr<platform::ui::ScrollView> scrollView;
+    std::shared_ptr<platform::ui::ImageView> imageView;
+    std::weak_ptr<void> parent;
+    std::vector<unsigned char> data;
+    std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator;
+    std::shared_ptr<platform::foundation::Timer> timer;
+};
+
+}  // namespace preview

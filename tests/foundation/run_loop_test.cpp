@@ -1,0 +1,121 @@
+#include "platform/foundation/run_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace platform::foundation {
+namespace {
+
+class VirtualLoopTest : public ::testing::Test {
+  protected:
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
+    RunLoop loop{clock};
+    std::vector<std::string> fired;
+
+    void record(double interval, bool repeats, std::string name) {
+        loop.scheduleTimer(interval, repeats, [this, name](Timer&) { fired.push_back(name); });
+    }
+};
+
+TEST_F(VirtualLoopTest, TimersFireByTimeThenBySchedulingOrder) {
+    record(0.5, false, "b");
+    record(0.2, false, "a");
+    record(0.5, false, "c");
+    loop.performAfter(0.5, [this] { fired.push_back("d"); });
+    loop.runFor(1.0);
+    EXPECT_EQ(fired, (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_DOUBLE_EQ(clock->now(), 1.0);
+}
+
+TEST_F(VirtualLoopTest, RepeatingTimerKeepsItsScheduleWithoutDrift) {
+    std::vector<double> times;
+    loop.scheduleTimer(0.1, true, [&](Timer&) { times.push_back(clock->now()); });
+    loop.runFor(100.05);
+    ASSERT_EQ(times.size(), 1000u);
+    // Each tick lands on t0 + n·interval, not on the previous tick plus the interval.
+    EXPECT_DOUBLE_EQ(times.back(), 0.1 * 1000);
+    EXPECT_DOUBLE_EQ(times[499], 0.1 * 500);
+}
+
+TEST_F(VirtualLoopTest, InvalidateInsideTheCallbackStopsARepeatingTimer) {
+    int ticks = 0;
+    loop.scheduleTimer(1.0, true, [&](Timer& t) {
+        if (++ticks == 3) t.invalidate();
+    });
+    loop.runFor(10.0);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(loop.timerCount(), 0u);
+}
+
+TEST_F(VirtualLoopTest, InvalidatedTimerDueAtTheSameMomentDoesNotFire) {
+    std::shared_ptr<Timer> second;
+    loop.scheduleTimer(1.0, false, [&](Timer&) { second->invalidate(); });
+    second = loop.scheduleTimer(1.0, false, [&](Timer&) { fired.push_back("second"); });
+    loop.runFor(2.0);
+    EXPECT_TRUE(fired.empty());
+}
+
+TEST_F(VirtualLoopTest, TimeDoesNotMoveWhileBackgroundWorkIsUnderWay) {
+    double completedAt = -1.0;
+    auto work = std::make_shared<RunLoop::BackgroundWork>(loop.beginBackgroundWork());
+    std::thread worker([&, work]() mutable {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        loop.post([&] { completedAt = clock->now(); });
+        work->end();
+    });
+    record(5.0, false, "later");
+    loop.runFor(10.0);
+    worker.join();
+    EXPECT_DOUBLE_EQ(completedAt, 0.0);
+    EXPECT_EQ(fired, std::vector<std::string>{"later"});
+}
+
+TEST_F(VirtualLoopTest, PostedTasksFromManyThreadsAllRunInPostingOrderPerThread) {
+    std::vector<int> seen;
+    std::vector<std::thread> threads;
+    auto work = std::make_shared<RunLoop::BackgroundWork>(loop.beginBackgroundWork());
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 100; ++i)
+                loop.post([&seen, t, i] { seen.push_back(t * 1000 + i); });
+        });
+    for (auto& th : threads) th.join();
+    work->end();
+    loop.runFor(0.0);
+    ASSERT_EQ(seen.size(), 400u);
+    std::vector<int> last(4, -1);
+    for (int v : seen) {
+        EXPECT_GT(v % 1000, last[v / 1000]);
+        last[v / 1000] = v % 1000;
+    }
+}
+
+TEST_F(VirtualLoopTest, TimerScheduledByAnActionWaitsForItsOwnTime) {
+    loop.performAfter(1.0, [this] {
+        fired.push_back("first");
+        loop.performAfter(0.0, [this] { fired.push_back("then"); });
+    });
+    loop.runFor(1.0);
+    EXPECT_EQ(fired, (std::vector<std::string>{"first", "then"}));
+}
+
+TEST(SystemLoopTest, PostFromAnotherThreadWakesTheLoop) {
+    RunLoop loop;
+    bool ran = false;
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        loop.post([&] {
+            ran = true;
+            loop.quit(7);
+        });
+    });
+    EXPECT_EQ(loop.run(), 7);
+    poster.join();
+    EXPECT_TRUE(ran);
+}
+
+}  // namespace
+}  // namespace platform::foundation
