@@ -1,0 +1,255 @@
+#include "platform/display/sdl_window.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/display/keyboard_touches.h"
+#include "platform/foundation/bundle.h"
+#include "platform/foundation/log.h"
+#include "platform/graphics/decode_image.h"
+#include "platform/ui/image_named.h"
+
+namespace platform::display {
+
+namespace {
+
+constexpr int kPointsWide = 320;
+constexpr int kPointsHigh = 480;
+constexpr double kFrameInterval = 1.0 / 60.0;
+constexpr std::int64_t kMouse = -1;
+constexpr std::size_t kTabKeys = 5;
+
+double wallClock() {
+    return foundation::SystemClock().now();
+}
+
+int defaultScale() {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
+    return usable.w >= 2 * kPointsWide && usable.h >= 2 * kPointsHigh ? 2 : 1;
+}
+
+// SDL wants straight alpha; our pictures keep it premultiplied.
+std::vector<std::uint32_t> straightAlpha(const graphics::PixelBuffer& pixels) {
+    std::vector<std::uint32_t> out;
+    out.reserve(static_cast<std::size_t>(pixels.width()) * pixels.height());
+    const bool opaque = pixels.format() == graphics::PixelBuffer::Format::Rgb24;
+    for (int y = 0; y < pixels.height(); ++y)
+        for (int x = 0; x < pixels.width(); ++x) {
+            const std::uint32_t p = pixels.pixel(x, y);
+            const std::uint32_t a = opaque ? 255 : p >> 24;
+            if (a == 0 || a == 255) {
+                out.push_back(opaque ? p | 0xFF000000u : p);
+                continue;
+            }
+            auto channel = [&](int shift) {
+                return std::min(255u, ((p >> shift & 0xFF) * 255 + a / 2) / a);
+            };
+            out.push_back(a << 24 | channel(16) << 16 | channel(8) << 8 | channel(0));
+        }
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<SdlWindow> SdlWindow::open(const WindowOptions& options, std::string& error) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    std::unique_ptr<SdlWindow> window(new SdlWindow);
+    if (!window->create(options, error)) return nullptr;  // the destructor closes SDL video
+    return window;
+}
+
+bool SdlWindow::create(const WindowOptions& options, std::string& error) {
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    scale_ = options.scale ? std::clamp(*options.scale, 1, 2) : defaultScale();
+    sdlWindow_ = SDL_CreateWindow(
+        options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kPointsWide * scale_,
+        kPointsHigh * scale_, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (sdlWindow_) renderer_ = SDL_CreateRenderer(sdlWindow_, -1, 0);
+    if (renderer_)
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                     kPointsWide * scale_, kPointsHigh * scale_);
+    wakeEvent_ = SDL_RegisterEvents(1);
+    if (!texture_ || wakeEvent_ == static_cast<std::uint32_t>(-1)) {
+        error = SDL_GetError();
+        return false;
+    }
+    // Where the system counts several pixels per window unit, keep the window's pixel size.
+    int windowWidth = 0, outputWidth = 0, unused = 0;
+    SDL_GetWindowSize(sdlWindow_, &windowWidth, &unused);
+    SDL_GetRendererOutputSize(renderer_, &outputWidth, &unused);
+    const int density = windowWidth > 0 ? std::max(1, outputWidth / windowWidth) : 1;
+    if (density > 1) {
+        const int units = std::max(1, scale_ / density);
+        SDL_SetWindowSize(sdlWindow_, kPointsWide * units, kPointsHigh * units);
+    }
+    ui::setScreenScale(scale_);
+    setIcon();
+    return true;
+}
+
+SdlWindow::~SdlWindow() {
+    if (loop_) loop_->setEventSource(nullptr);
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (sdlWindow_) SDL_DestroyWindow(sdlWindow_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void SdlWindow::setIcon() {
+    const auto path = foundation::Bundle::main().pathForFile("orvex.png");
+    if (!path) return;
+    const auto decoded = graphics::decodeImageFile(*path);
+    if (!decoded) {
+        foundation::log("window icon: %@", decoded.error());
+        return;
+    }
+    const auto& pixels = decoded.value()->pixels();
+    auto straight = straightAlpha(pixels);
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(straight.data(), pixels.width(), pixels.height(), 32,
+                                           pixels.width() * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon) return;
+    SDL_SetWindowIcon(sdlWindow_, icon);
+    SDL_FreeSurface(icon);
+}
+
+void SdlWindow::show(std::shared_ptr<ui::Window> window, foundation::RunLoop& loop) {
+    window_ = std::move(window);
+    compositor_ = std::make_unique<ScreenCompositor>(window_, scale_);
+    loop_ = &loop;
+    loop.setEventSource(this);
+    SDL_ShowWindow(sdlWindow_);
+    exposed_ = true;
+}
+
+void SdlWindow::dispatchEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) handle(event);
+}
+
+void SdlWindow::waitForEvents(double timeout) {
+    double wait = timeout;
+    if (nextFrameAt_) {
+        const double untilFrame = std::max(0.0, *nextFrameAt_ - wallClock());
+        wait = wait < 0.0 ? untilFrame : std::min(wait, untilFrame);
+    }
+    const int milliseconds = wait < 0.0 ? -1 : static_cast<int>(std::ceil(wait * 1000.0));
+    SDL_WaitEventTimeout(nullptr, milliseconds);  // leaves the event for dispatchEvents
+}
+
+void SdlWindow::wake() {
+    SDL_Event event{};
+    event.type = wakeEvent_;
+    SDL_PushEvent(&event);
+}
+
+// Presents when the picture changed or the window needs it again, but never twice within
+// one 60th of a second: a movement then shows at 60 frames a second.
+void SdlWindow::turnEnded() {
+    nextFrameAt_.reset();
+    if (!compositor_) return;
+    const double now = foundation::RunLoop::main().now();
+    if (!exposed_ && !compositor_->needsComposition(now)) return;
+    const double wall = wallClock();
+    if (lastPresent_ >= 0.0 && wall < lastPresent_ + kFrameInterval) {
+        nextFrameAt_ = lastPresent_ + kFrameInterval;
+        return;
+    }
+    compositor_->compose(now);
+    present();
+    lastPresent_ = wall;
+    exposed_ = false;
+    if (compositor_->isAnimating(now)) nextFrameAt_ = wall + kFrameInterval;
+}
+
+void SdlWindow::present() {
+    const auto& pixels = compositor_->screen().pixels();
+    SDL_UpdateTexture(texture_, nullptr, pixels.data(), pixels.stride());
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    ++presentedFrames_;
+}
+
+foundation::Point SdlWindow::pointFromWindow(float x, float y) const {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdlWindow_, &w, &h);
+    return {x * kPointsWide / static_cast<float>(std::max(1, w)),
+            y * kPointsHigh / static_cast<float>(std::max(1, h))};
+}
+
+void SdlWindow::handle(const SDL_Event& event) {
+    if (!window_) return;
+    switch (event.type) {
+        case SDL_QUIT:
+            if (loop_) loop_->quit(0);
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE && loop_) loop_->quit(0);
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                exposed_ = true;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            // Touches arrive as finger events; SDL's mouse copies of them are left out.
+            if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT ||
+                activeTouch_)
+                break;
+            activeTouch_ = kMouse;
+            window_->touchDown(pointFromWindow(event.button.x, event.button.y));
+            break;
+        case SDL_MOUSEMOTION:
+            if (activeTouch_ == kMouse)
+                window_->touchMoved(pointFromWindow(event.motion.x, event.motion.y));
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (activeTouch_ != kMouse || event.button.button != SDL_BUTTON_LEFT) break;
+            activeTouch_.reset();
+            window_->touchUp(pointFromWindow(event.button.x, event.button.y));
+            break;
+        case SDL_FINGERDOWN:
+            if (activeTouch_) break;
+            activeTouch_ = event.tfinger.fingerId;
+            window_->touchDown({event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh});
+            break;
+        case SDL_FINGERMOTION:
+            if (activeTouch_ == event.tfinger.fingerId)
+                window_->touchMoved({event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh});
+            break;
+        case SDL_FINGERUP:
+            if (activeTouch_ != event.tfinger.fingerId) break;
+            activeTouch_.reset();
+            window_->touchUp({event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh});
+            break;
+        case SDL_KEYDOWN:
+            if (!event.key.repeat) handleKey(event.key.keysym.sym);
+            break;
+        default:
+            break;
+    }
+}
+
+void SdlWindow::handleKey(int keycode) {
+    if (keycode == SDLK_ESCAPE) {
+        if (escapeHandler_) escapeHandler_();
+        return;
+    }
+    if (activeTouch_) return;  // a finger is down: a key must not lift it
+    if (keycode == SDLK_SPACE) {
+        tapIfShown(livePictureTouchPoint(*window_));
+    } else if (keycode >= SDLK_1 && keycode < SDLK_1 + static_cast<int>(kTabKeys)) {
+        tapIfShown(tabItemTouchPoint(*window_, static_cast<std::size_t>(keycode - SDLK_1)));
+    }
+}
+
+void SdlWindow::tapIfShown(std::optional<foundation::Point> point) {
+    if (point) window_->tap(*point);
+}
+
+}  // namespace platform::display

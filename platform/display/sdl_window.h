@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/display/screen_compositor.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/ui/window.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+union SDL_Event;
+
+namespace platform::display {
+
+struct WindowOptions {
+    // Pixels per point, 1 or 2; by default 2 where the display has room for it.
+    std::optional<int> scale;
+    std::string title = "Orvex";
+};
+
+// The screen in an SDL2 window: it shows the composed view tree and feeds the main loop
+// with the window's events, as the loop's event source. Mouse presses and finger touches
+// reach the ui::Window in points, exactly as a headless tap does; closing the window quits
+// the loop. A frame is presented only when something changed, at most 60 times a second,
+// and an idle window sleeps in SDL_WaitEventTimeout.
+//
+// Keys: Space touches the live picture, 1 to 5 the tab bar's items, Escape calls the
+// handler the application sets.
+class SdlWindow final : public foundation::EventSource {
+  public:
+    // Opens the window, still hidden, and sets the screen scale that pictures are loaded
+    // for (ui::setScreenScale). Null, with the reason in `error`, where no display can be
+    // opened.
+    static std::unique_ptr<SdlWindow> open(const WindowOptions& options, std::string& error);
+    ~SdlWindow() override;
+    SdlWindow(const SdlWindow&) = delete;
+    SdlWindow& operator=(const SdlWindow&) = delete;
+
+    int scale() const { return scale_; }
+
+    // Shows `window` and becomes the event source of `loop`.
+    void show(std::shared_ptr<ui::Window> window,
+              foundation::RunLoop& loop = foundation::RunLoop::main());
+    void setEscapeHandler(std::function<void()> handler) { escapeHandler_ = std::move(handler); }
+
+    // Null until show().
+    ScreenCompositor* compositor() { return compositor_.get(); }
+    std::uint64_t presentedFrames() const { return presentedFrames_; }
+
+    void dispatchEvents() override;
+    void waitForEvents(double timeout) override;
+    void wake() override;
+    void turnEnded() override;
+
+  private:
+    SdlWindow() = default;
+    bool create(const WindowOptions& options, std::string& error);
+    void handle(const SDL_Event& event);
+    void handleKey(int keycode);
+    void tapIfShown(std::optional<foundation::Point> point);
+    foundation::Point pointFromWindow(float x, float y) const;
+    void present();
+    void setIcon();
+
+    SDL_Window* sdlWindow_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    std::uint32_t wakeEvent_ = 0;
+    int scale_ = 1;
+
+    std::shared_ptr<ui::Window> window_;
+    std::unique_ptr<ScreenCompositor> compositor_;
+    foundation::RunLoop* loop_ = nullptr;
+    std::function<void()> escapeHandler_;
+
+    // The finger or mouse whose touch is down, if any; one touch at a time.
+    std::optional<std::int64_t> activeTouch_;
+    bool exposed_ = false;
+    double lastPresent_ = -1.0;
+    std::optional<double> nextFrameAt_;
+    std::uint64_t presentedFrames_ = 0;
+};
+
+}  // namespace platform::display
