@@ -1,0 +1,35 @@
+#include "platform/media/scripted_camera_source.h"
+
+namespace platform::media {
+
+ScriptedCameraSource::ScriptedCameraSource(foundation::RunLoop& loop, std::string description,
+                                           bool flash)
+    : flash_(flash),
+      delivery_(std::make_shared<CameraDelivery>(loop, std::move(description),
+                                                 [this] { return newest_; })) {}
+
+void ScriptedCameraSource::deliverFrame(graphics::ImagePtr picture, graphics::ImagePtr preview) {
+    if (!delivery_->isRunning() || delivery_->hasFailed()) return;
+    newest_ = std::move(picture);
+    delivery_->showPreview(preview ? std::move(preview) : newest_);
+    delivery_->frameArrived();
+}
+
+void ScriptedCameraSource::fail(CameraState state, const std::string& cause) {
+    delivery_->fail(state, cause);
+}
+
+void ScriptedCameraSource::start(PreviewHandler onPreview, StateHandler onState) {
+    delivery_->start(std::move(onPreview), std::move(onState));
+}
+
+void ScriptedCameraSource::stop() {
+    delivery_->stop();
+}
+
+void ScriptedCameraSource::takePicture(PictureHandler done) {
+    ++takePictureCalls_;
+    delivery_->takePicture(std::move(done));
+}
+
+}  // namespace platform::media

@@ -1,0 +1,257 @@
+#include "platform/media/camera_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+
+#include "platform/foundation/log.h"
+#include "tests/media/camera_test_support.h"
+
+namespace {
+
+using namespace camera_test;
+using platform::foundation::SystemLog;
+using platform::graphics::Image;
+using platform::graphics::ImageOrientation;
+using platform::media::CameraOptions;
+
+std::unique_ptr<CameraSource> openCamera(RunLoop& loop, std::string device,
+                                         std::optional<ImageOrientation> orientation = {}) {
+    return CameraSource::open(CameraOptions{std::move(device), orientation}, loop);
+}
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb rgbAt(const Image& picture, int x, int y) {
+    const std::uint32_t pixel = picture.pixels().pixel(x, y);
+    return {int(pixel >> 16 & 0xff), int(pixel >> 8 & 0xff), int(pixel & 0xff)};
+}
+
+int distinctColours(const Image& picture) {
+    std::set<std::uint32_t> colours;
+    for (int y = 0; y < picture.pixels().height(); y += 16)
+        for (int x = 0; x < picture.pixels().width(); x += 16)
+            colours.insert(picture.pixels().pixel(x, y) & 0xffffff);
+    return int(colours.size());
+}
+
+// The test camera's scene at full size, stored as a phone held upright stores it: turned a
+// quarter to the right to be seen upright, so the sky lies at the left edge and the ground
+// at the right.
+void expectTestCameraPicture(const ImagePtr& picture) {
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->pixels().width(), 2048);
+    EXPECT_EQ(picture->pixels().height(), 1536);
+    EXPECT_EQ(picture->imageOrientation(), ImageOrientation::Right);
+    EXPECT_EQ(picture->scale(), 1.0f);
+    EXPECT_EQ(picture->size().width, 1536.0f);
+    EXPECT_EQ(picture->size().height, 2048.0f);
+    EXPECT_GT(distinctColours(*picture), 100) << "a scene, not a flat colour";
+    const Rgb sky = rgbAt(*picture, 40, 768);
+    const Rgb ground = rgbAt(*picture, 2000, 768);
+    EXPECT_GT(sky.b, sky.g);
+    EXPECT_GT(sky.b, sky.r);
+    EXPECT_GT(ground.g, ground.b);
+    EXPECT_GT(ground.g, ground.r);
+}
+
+bool samePixels(const Image& a, const Image& b) {
+    for (int y = 0; y < a.pixels().height(); ++y)
+        for (int x = 0; x < a.pixels().width(); ++x)
+            if ((a.pixels().pixel(x, y) & 0xffffff) != (b.pixels().pixel(x, y) & 0xffffff))
+                return false;
+    return true;
+}
+
+class TestCamera : public testing::Test {
+  protected:
+    // Opens the test camera and runs it until it has shown a few previews.
+    void startAndWaitForPreviews(int previews = 3) {
+        camera_ = openCamera(loop_, "test");
+        log_.start(*camera_);
+        ASSERT_TRUE(runUntil(loop_, [&] { return log_.previews >= previews; }));
+    }
+
+    RunLoop loop_;
+    CameraLog log_;
+    std::unique_ptr<CameraSource> camera_;
+};
+
+TEST_F(TestCamera, ReportsLoadingThenReadyAndSmallUprightTaggedPreviews) {
+    ASSERT_NO_FATAL_FAILURE(startAndWaitForPreviews());
+    ASSERT_GE(log_.states.size(), 2u);
+    EXPECT_EQ(log_.states[0], std::make_pair(CameraState::Loading, std::string("test camera")));
+    EXPECT_EQ(log_.states[1], std::make_pair(CameraState::Ready, std::string("test camera")));
+    EXPECT_EQ(camera_->state(), CameraState::Ready);
+    EXPECT_TRUE(camera_->hasFlash());
+
+    const Image& preview = *log_.lastPreview;
+    EXPECT_EQ(preview.pixels().width(), 640);
+    EXPECT_EQ(preview.pixels().height(), 480);
+    EXPECT_EQ(preview.imageOrientation(), ImageOrientation::Right);
+}
+
+TEST_F(TestCamera, TwoPicturesInARowAreBothAnsweredWithFullSizeScenes) {
+    ASSERT_NO_FATAL_FAILURE(startAndWaitForPreviews());
+    log_.takePicture(*camera_);
+    log_.takePicture(*camera_);
+    EXPECT_EQ(log_.answers, 0) << "answers come on a later turn of the loop";
+    ASSERT_TRUE(runUntil(loop_, [&] { return log_.answers == 2; }));
+
+    expectTestCameraPicture(log_.pictures[0]);
+    expectTestCameraPicture(log_.pictures[1]);
+}
+
+TEST_F(TestCamera, TheSceneMoves) {
+    ASSERT_NO_FATAL_FAILURE(startAndWaitForPreviews());
+    log_.takePicture(*camera_);
+    ASSERT_TRUE(runUntil(loop_, [&] { return log_.answers == 1; }));
+    const int previews = log_.previews;
+    ASSERT_TRUE(runUntil(loop_, [&] { return log_.previews >= previews + 3; }));
+    log_.takePicture(*camera_);
+    ASSERT_TRUE(runUntil(loop_, [&] { return log_.answers == 2; }));
+    EXPECT_FALSE(samePixels(*log_.pictures[0], *log_.pictures[1]));
+}
+
+TEST_F(TestCamera, PicturesAskedBeforeTheFirstFrameWaitForItUnderABackgroundMark) {
+    camera_ = openCamera(loop_, "test");
+    log_.start(*camera_);
+    log_.takePicture(*camera_);
+    log_.takePicture(*camera_);
+    EXPECT_EQ(loop_.pendingBackgroundWork(), 1);
+    ASSERT_TRUE(runUntil(loop_, [&] { return log_.answers == 2; }));
+    EXPECT_EQ(loop_.pendingBackgroundWork(), 0);
+    // The very first frame already shows the whole scene.
+    expectTestCameraPicture(log_.pictures[0]);
+    expectTestCameraPicture(log_.pictures[1]);
+}
+
+TEST_F(TestCamera, OrientationOptionOverridesTheTag) {
+    camera_ = openCamera(loop_, "test", ImageOrientation::Left);
+    log_.start(*camera_);
+    log_.takePicture(*camera_);
+    ASSERT_TRUE(runUntil(loop_, [&] { return log_.answers == 1 && log_.previews > 0; }));
+    ASSERT_NE(log_.pictures[0], nullptr);
+    EXPECT_EQ(log_.pictures[0]->imageOrientation(), ImageOrientation::Left);
+    EXPECT_EQ(log_.lastPreview->imageOrientation(), ImageOrientation::Left);
+}
+
+TEST_F(TestCamera, StopSilencesTheCameraButKeepsItsNewestFrameAndStartResumes) {
+    ASSERT_NO_FATAL_FAILURE(startAndWaitForPreviews());
+    camera_->stop();
+    loop_.runFor(0.3);
+    const int previews = log_.previews;
+    const auto states = log_.states.size();
+    loop_.runFor(0.3);
+    EXPECT_EQ(log_.previews, previews);
+    EXPECT_EQ(log_.states.size(), states);
+
+    log_.takePicture(*camera_);
+    ASSERT_TRUE(runUntil(
+        loop_, [&] { return log_.answers == 1; }, 1.0));
+    ASSERT_NE(log_.pictures[0], nullptr);
+
+    log_.start(*camera_);
+    ASSERT_TRUE(runUntil(
+        loop_, [&] { return log_.previews > previews && log_.reached(CameraState::Ready); }));
+}
+
+TEST_F(TestCamera, NothingIsCalledOnceTheCameraIsDestroyed) {
+    ASSERT_NO_FATAL_FAILURE(startAndWaitForPreviews());
+    log_.takePicture(*camera_);
+    camera_.reset();
+    const int previews = log_.previews;
+    const auto states = log_.states.size();
+    loop_.runFor(0.3);
+    EXPECT_EQ(log_.answers, 0);
+    EXPECT_EQ(log_.previews, previews);
+    EXPECT_EQ(log_.states.size(), states);
+}
+
+TEST(CameraFailure, AMissingDeviceIsNoCameraAndPicturesAreAnsweredWithNothing) {
+    SystemLog::Capture system;
+    RunLoop loop;
+    CameraLog log;
+    auto camera = openCamera(loop, "/dev/video99");
+    log.start(*camera);
+    log.takePicture(*camera);
+    ASSERT_TRUE(runUntil(loop, [&] { return log.answers == 1; }));
+    EXPECT_EQ(log.pictures[0], nullptr);
+    EXPECT_EQ(camera->state(), CameraState::NoCamera);
+    ASSERT_TRUE(runUntil(
+        loop, [&] { return log.reached(CameraState::NoCamera); }, 1.0));
+    EXPECT_NE(log.states.back().second.find("/dev/video99"), std::string::npos);
+    EXPECT_TRUE(system.contains("No camera: " + log.states.back().second));
+    EXPECT_FALSE(camera->hasFlash());
+
+    // Known failure: later requests are answered at once, without a background mark.
+    log.takePicture(*camera);
+    EXPECT_EQ(loop.pendingBackgroundWork(), 0);
+    loop.runFor(0);
+    EXPECT_EQ(log.answers, 2);
+}
+
+TEST(CameraFailure, UnusableOptionsFailAtOpenWithTheirCause) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"pipeline:nonsense !", "nonsense"},
+        {"pipeline:fakesink", "no video output"},
+        {"webcam", "unknown camera"},
+    };
+    for (const auto& [device, cause] : cases) {
+        SCOPED_TRACE(device);
+        SystemLog::Capture system;
+        RunLoop loop;
+        CameraLog log;
+        auto camera = openCamera(loop, device);
+        EXPECT_EQ(camera->state(), CameraState::Failed);
+        log.start(*camera);
+        log.takePicture(*camera);
+        loop.runFor(0);
+        ASSERT_EQ(log.states.size(), 1u);
+        EXPECT_EQ(log.states[0].first, CameraState::Failed);
+        EXPECT_NE(log.states[0].second.find(cause), std::string::npos) << log.states[0].second;
+        EXPECT_TRUE(system.contains("Camera failed: " + log.states[0].second));
+        ASSERT_EQ(log.answers, 1);
+        EXPECT_EQ(log.pictures[0], nullptr);
+    }
+}
+
+TEST(CameraFailure, AStreamThatEndsFailsButKeepsAnsweringWithItsLastFrame) {
+    SystemLog::Capture system;
+    RunLoop loop;
+    CameraLog log;
+    auto camera = openCamera(loop, "pipeline:videotestsrc num-buffers=5");
+    log.start(*camera);
+    ASSERT_TRUE(runUntil(loop, [&] { return log.reached(CameraState::Failed); }));
+    EXPECT_GE(log.previews, 1);
+    EXPECT_TRUE(system.contains("Camera failed: " + log.states.back().second));
+
+    log.takePicture(*camera);
+    loop.runFor(0);
+    ASSERT_EQ(log.answers, 1);
+    ASSERT_NE(log.pictures[0], nullptr);
+    EXPECT_EQ(log.pictures[0]->pixels().width(), 320);
+    EXPECT_EQ(log.pictures[0]->pixels().height(), 240);
+    EXPECT_EQ(log.pictures[0]->imageOrientation(), ImageOrientation::Up);
+    EXPECT_FALSE(camera->hasFlash());
+}
+
+TEST(CameraChoice, AutoUsesAFoundDeviceOrElseTheTestCameraAndSaysWhich) {
+    SystemLog::Capture system;
+    RunLoop loop;
+    auto camera = openCamera(loop, "auto");
+    EXPECT_TRUE(system.contains("Camera: " + camera->description()));
+    if (camera->description().starts_with("test camera")) {
+        CameraLog log;
+        log.start(*camera);
+        log.takePicture(*camera);
+        ASSERT_TRUE(runUntil(loop, [&] { return log.answers == 1; }));
+        ASSERT_NE(log.pictures[0], nullptr);
+        EXPECT_EQ(log.pictures[0]->imageOrientation(), ImageOrientation::Right);
+    }
+}
+
+}  // namespace
