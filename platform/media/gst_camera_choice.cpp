@@ -53,16 +53,16 @@ CameraChoice cameraAtPath(const std::string& path) {
 
 CameraChoice cameraPipeline(const std::string& pipeline) {
     std::string description = "pipeline " + pipeline;
+    // The closing element lets the description end in caps, as gst-launch lines often do,
+    // and gives the bin its one output.
+    const std::string withOutput = pipeline + " ! capsfilter";
     GError* error = nullptr;
     auto source = adoptFloating(gst_parse_bin_from_description_full(
-        pipeline.c_str(), TRUE, nullptr, GST_PARSE_FLAG_FATAL_ERRORS, &error));
+        withOutput.c_str(), TRUE, nullptr, GST_PARSE_FLAG_FATAL_ERRORS, &error));
     if (error) {
         return failedChoice(std::move(description), "cannot build the pipeline \"" + pipeline +
                                                         "\": " + ErrorPtr(error)->message);
     }
-    if (PadPtr output{gst_element_get_static_pad(source.get(), "src")}; !output)
-        return failedChoice(std::move(description),
-                            "the pipeline \"" + pipeline + "\" has no video output");
     CameraChoice choice;
     choice.description = std::move(description);
     choice.source = std::move(source);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "platform/media/gst_sample_image.h"
@@ -41,6 +42,16 @@ PreviewSize previewSizeFor(const GstVideoInfo& frame) {
     const double scale = std::min(1.0, kPreviewLongSide / std::max(width, height));
     return {std::max(1, static_cast<int>(std::lround(width * scale))),
             std::max(1, static_cast<int>(std::lround(height * scale)))};
+}
+
+// GStreamer's generic streaming failure says nothing by itself; its reason is the last
+// line of the debugging text ("streaming stopped, reason not-negotiated (-4)").
+std::string causeOf(const GError& error, const gchar* debug) {
+    std::string cause = error.message;
+    if (error.domain != GST_STREAM_ERROR || error.code != GST_STREAM_ERROR_FAILED || !debug)
+        return cause;
+    const std::string_view details(debug);
+    return cause + " (" + std::string(details.substr(details.find_last_of('\n') + 1)) + ")";
 }
 
 }  // namespace
@@ -187,12 +198,15 @@ void CameraPipeline::reportMessage(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR: {
             GError* rawError = nullptr;
-            gst_message_parse_error(message, &rawError, nullptr);
-            ErrorPtr error(rawError);
+            gchar* rawDebug = nullptr;
+            gst_message_parse_error(message, &rawError, &rawDebug);
+            const ErrorPtr error(rawError);
+            const StringPtr debug(rawDebug);
             // A device that is not there at all, as opposed to one that misbehaves.
             const bool absent = !sawFrame_ && error->domain == GST_RESOURCE_ERROR &&
                                 error->code == GST_RESOURCE_ERROR_NOT_FOUND;
-            events_.failure(absent ? CameraState::NoCamera : CameraState::Failed, error->message);
+            events_.failure(absent ? CameraState::NoCamera : CameraState::Failed,
+                            causeOf(*error, debug.get()));
             break;
         }
         case GST_MESSAGE_EOS:

@@ -55,26 +55,6 @@ Resolution largestResolution(const GstStructure* structure) {
             largestValue(gst_structure_get_value(structure, "height"))};
 }
 
-// The device's formats at its largest size only, so that negotiation cannot settle on a
-// smaller one.
-CapsPtr largestSizeCaps(const GstCaps* deviceCaps) {
-    Resolution best;
-    for (guint i = 0; i < gst_caps_get_size(deviceCaps); ++i) {
-        const auto size = largestResolution(gst_caps_get_structure(deviceCaps, i));
-        if (size.area() > best.area()) best = size;
-    }
-    CapsPtr caps{gst_caps_new_empty()};
-    for (guint i = 0; i < gst_caps_get_size(deviceCaps); ++i) {
-        const GstStructure* structure = gst_caps_get_structure(deviceCaps, i);
-        if (best.area() == 0 || largestResolution(structure).area() != best.area()) continue;
-        GstStructure* copy = gst_structure_copy(structure);
-        gst_structure_set(copy, "width", G_TYPE_INT, best.width, "height", G_TYPE_INT, best.height,
-                          nullptr);
-        gst_caps_append_structure(caps.get(), copy);
-    }
-    return caps;
-}
-
 ElementPtr restrictedTo(ElementPtr source, CapsPtr caps) {
     GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
     if (!filter) return source;
@@ -115,6 +95,24 @@ ElementPtr makeDeviceSource(GstDevice* device) {
     auto caps = largestSizeCaps(deviceCaps.get());
     if (gst_caps_is_empty(caps.get())) return source;
     return restrictedTo(std::move(source), std::move(caps));
+}
+
+CapsPtr largestSizeCaps(const GstCaps* deviceCaps) {
+    Resolution best;
+    for (guint i = 0; i < gst_caps_get_size(deviceCaps); ++i) {
+        const auto size = largestResolution(gst_caps_get_structure(deviceCaps, i));
+        if (size.area() > best.area()) best = size;
+    }
+    CapsPtr caps{gst_caps_new_empty()};
+    for (guint i = 0; i < gst_caps_get_size(deviceCaps); ++i) {
+        const GstStructure* structure = gst_caps_get_structure(deviceCaps, i);
+        if (best.area() == 0 || largestResolution(structure).area() != best.area()) continue;
+        GstStructure* copy = gst_structure_copy(structure);
+        gst_structure_set(copy, "width", G_TYPE_INT, best.width, "height", G_TYPE_INT, best.height,
+                          nullptr);
+        gst_caps_append_structure(caps.get(), copy);
+    }
+    return caps;
 }
 
 ElementPtr makeV4l2Source(const std::string& path) {

@@ -197,7 +197,7 @@ TEST(CameraFailure, AMissingDeviceIsNoCameraAndPicturesAreAnsweredWithNothing) {
 TEST(CameraFailure, UnusableOptionsFailAtOpenWithTheirCause) {
     const std::pair<const char*, const char*> cases[] = {
         {"pipeline:nonsense !", "nonsense"},
-        {"pipeline:fakesink", "no video output"},
+        {"pipeline:fakesink", "could not link"},
         {"webcam", "unknown camera"},
     };
     for (const auto& [device, cause] : cases) {
@@ -219,6 +219,18 @@ TEST(CameraFailure, UnusableOptionsFailAtOpenWithTheirCause) {
     }
 }
 
+TEST(CameraFailure, AStreamThatIsNotVideoFailsOnceStarted) {
+    SystemLog::Capture system;
+    RunLoop loop;
+    CameraLog log;
+    auto camera = openCamera(loop, "pipeline:audiotestsrc");
+    log.start(*camera);
+    log.takePicture(*camera);
+    ASSERT_TRUE(runUntil(loop, [&] { return log.reached(CameraState::Failed) && log.answers; }));
+    EXPECT_EQ(log.pictures[0], nullptr);
+    EXPECT_TRUE(system.contains("Camera failed: " + log.states.back().second));
+}
+
 TEST(CameraFailure, AStreamThatEndsFailsButKeepsAnsweringWithItsLastFrame) {
     SystemLog::Capture system;
     RunLoop loop;
@@ -237,6 +249,28 @@ TEST(CameraFailure, AStreamThatEndsFailsButKeepsAnsweringWithItsLastFrame) {
     EXPECT_EQ(log.pictures[0]->pixels().height(), 240);
     EXPECT_EQ(log.pictures[0]->imageOrientation(), ImageOrientation::Up);
     EXPECT_FALSE(camera->hasFlash());
+}
+
+TEST(CameraPreview, FitsTheLongSideInto640PixelsWithoutDistortionOrEnlarging) {
+    struct Case {
+        const char* device;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"pipeline:videotestsrc ! video/x-raw,width=480,height=1280", 240, 640},
+        {"pipeline:videotestsrc ! video/x-raw,width=1280,height=720", 640, 360},
+        {"pipeline:videotestsrc ! video/x-raw,width=320,height=240", 320, 240},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.device);
+        RunLoop loop;
+        CameraLog log;
+        auto camera = openCamera(loop, c.device);
+        log.start(*camera);
+        ASSERT_TRUE(runUntil(loop, [&] { return log.previews > 0; }));
+        EXPECT_EQ(log.lastPreview->pixels().width(), c.width);
+        EXPECT_EQ(log.lastPreview->pixels().height(), c.height);
+    }
 }
 
 TEST(CameraChoice, AutoUsesAFoundDeviceOrElseTheTestCameraAndSaysWhich) {
