@@ -129,6 +129,18 @@ TEST_F(TestCamera, PicturesAskedBeforeTheFirstFrameWaitForItUnderABackgroundMark
     expectTestCameraPicture(log_.pictures[1]);
 }
 
+TEST(TestCameraOnVirtualTime, TheClockWaitsForTheFirstFrameOfAPictureAskedEarly) {
+    RunLoop loop(std::make_shared<platform::foundation::VirtualClock>());
+    CameraLog log;
+    auto camera = openCamera(loop, "test");
+    log.start(*camera);
+    log.takePicture(*camera);
+    // Virtual time would jump past these five seconds at once, were nothing awaited.
+    loop.runFor(5.0);
+    ASSERT_EQ(log.answers, 1);
+    expectTestCameraPicture(log.pictures[0]);
+}
+
 TEST_F(TestCamera, OrientationOptionOverridesTheTag) {
     camera_ = openCamera(loop_, "test", ImageOrientation::Left);
     log_.start(*camera_);
