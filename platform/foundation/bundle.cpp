@@ -11,8 +11,9 @@ namespace {
 constexpr const char* kTextDomain = "orvex";
 
 std::vector<std::filesystem::path> defaultFolders() {
+    // A folder named in the environment stands alone: it is the whole of the resources.
+    if (const char* env = std::getenv("ORVEX_RESOURCES"); env && *env) return {env};
     std::vector<std::filesystem::path> folders;
-    if (const char* env = std::getenv("ORVEX_RESOURCES"); env && *env) folders.emplace_back(env);
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) folders.push_back(exe.parent_path().parent_path() / "share" / "orvex");

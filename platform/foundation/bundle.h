@@ -14,7 +14,7 @@ class Bundle {
   public:
     explicit Bundle(std::vector<std::filesystem::path> folders);
 
-    // $ORVEX_RESOURCES if set, then the installed copy, then the source tree's.
+    // $ORVEX_RESOURCES alone if set; else the installed copy, then the source tree's.
     static Bundle& main();
 
     std::optional<std::filesystem::path> pathForResource(std::string_view name,

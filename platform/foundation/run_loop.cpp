@@ -155,10 +155,12 @@ void RunLoop::runUntil(double deadline, bool stopAtDeadline) {
     while (!quitRequested_) {
         if (runPending()) continue;
         const double current = now();
-        if (stopAtDeadline && current >= deadline) return;
+        // On a virtual clock, work under way finishes within the same instant.
+        const bool awaitingWork = clock_->isVirtual() && backgroundWork_.load() > 0;
+        if (stopAtDeadline && current >= deadline && !awaitingWork) return;
         const double next = std::min(nextFireDate(), stopAtDeadline ? deadline : kNever);
         if (clock_->isVirtual()) {
-            if (backgroundWork_.load() > 0) {
+            if (awaitingWork) {
                 waitForWork(0.05);
             } else if (next == kNever) {
                 return;  // nothing can ever happen again on this loop

@@ -45,6 +45,10 @@ const CameraOptions& CameraPickerService::cameraOptions() {
     return options();
 }
 
+void CameraPickerService::useCamera(std::shared_ptr<CameraSource> camera) {
+    sharedCamera() = std::move(camera);
+}
+
 bool CameraPickerService::isFlashAvailableForCameraDevice(int device) {
     if (device != 0) return false;
     auto& camera = sharedCamera();

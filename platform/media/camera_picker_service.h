@@ -39,6 +39,9 @@ class CameraPickerService : public ui::NavigationController {
     // The camera every camera picker of the process uses; opened on first need.
     static void setCameraOptions(CameraOptions options);
     static const CameraOptions& cameraOptions();
+    // Puts a camera of the caller's making in place of the one the options name (a
+    // scripted camera in tests); null closes the camera.
+    static void useCamera(std::shared_ptr<CameraSource> camera);
     static bool isFlashAvailableForCameraDevice(int device);
 
     void setDelegate(std::weak_ptr<ImagePickerDelegate> delegate) {

@@ -122,6 +122,20 @@ void View::removeFromSuperview() {
     setNeedsDisplay();
 }
 
+void View::replaceSubview(const std::shared_ptr<View>& existing,
+                          const std::shared_ptr<View>& replacement) {
+    auto at = std::find(subviews_.begin(), subviews_.end(), existing);
+    if (at == subviews_.end() || !replacement || replacement == existing) return;
+    const auto index = at - subviews_.begin();
+    addSubview(replacement);
+    subviews_.pop_back();
+    subviews_.insert(subviews_.begin() + (index < static_cast<std::ptrdiff_t>(subviews_.size())
+                                              ? index
+                                              : static_cast<std::ptrdiff_t>(subviews_.size())),
+                     replacement);
+    existing->removeFromSuperview();
+}
+
 bool View::isDescendantOf(const View& ancestor) const {
     for (auto v = superview(); v; v = v->superview())
         if (v.get() == &ancestor) return true;

@@ -50,6 +50,9 @@ class View : public Responder, public std::enable_shared_from_this<View> {
     // Adds on top of the other subviews; a view that is already a subview moves on top.
     void addSubview(const std::shared_ptr<View>& view);
     void removeFromSuperview();
+    // Puts `replacement` where `existing` lies among the subviews, and takes `existing` off.
+    void replaceSubview(const std::shared_ptr<View>& existing,
+                        const std::shared_ptr<View>& replacement);
     bool isDescendantOf(const View& ancestor) const;
     // The window at the root of this view's tree, if any.
     Window* window() const;

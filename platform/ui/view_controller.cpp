@@ -27,6 +27,9 @@ std::shared_ptr<View> ViewController::view() {
 
 void ViewController::setView(std::shared_ptr<View> view) {
     if (view == view_) return;
+    // A screen that is showing keeps showing: the new view takes the old one's place.
+    if (view_ && view && !view->superview())
+        if (auto parent = view_->superview()) parent->replaceSubview(view_, view);
     if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
     view_ = std::move(view);
     if (view_) view_->setViewController(this);
