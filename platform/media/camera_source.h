@@ -16,7 +16,7 @@ enum class CameraState { Loading, Ready, NoCamera, Failed };
 
 struct CameraOptions {
     // auto | test | /dev/videoN | pipeline:DESCRIPTION (a gst-launch description whose
-    // last element delivers video; conversion and the sinks are appended to it).
+    // last element, or closing caps, delivers video; conversion and the sinks follow it).
     std::string device = "auto";
     // Overrides the tag the camera gives its frames (test camera: Right; webcam: Up).
     std::optional<graphics::ImageOrientation> orientation;
