@@ -43,7 +43,7 @@ ImagePtr imageByScalingAndCroppingPixels(Size target, PixelView source, Size sou
     if (!surface || source.width == 0 || source.height == 0) return couldNotScale();
     auto scaled = std::make_shared<PixelBuffer>(surface->width, surface->height, format,
                                                 PixelBuffer::Contents::Unspecified);
-    drawScaled(source, viewOf(*scaled), aspectFillRect(sourceSize, target));
+    drawScaled(source, viewOf(*scaled), aspectFillRect(sourceSize, target), format);
     return Image::withPixels(std::move(scaled));
 }
 

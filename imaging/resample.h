@@ -2,6 +2,7 @@
 
 #include "imaging/pixel_view.h"
 #include "platform/foundation/geometry.h"
+#include "platform/graphics/image.h"
 
 namespace imaging {
 
@@ -10,7 +11,8 @@ namespace imaging {
 // Per axis: a factor of exactly 1 copies pixels (a fractional offset is snapped to whole
 // pixels), a reduction averages the covered area so that nothing aliases, an enlargement
 // interpolates bilinearly. Edge pixels extend where the rectangle falls short by rounding.
-void drawScaled(PixelView source, MutablePixelView destination,
-                platform::foundation::Rect drawRect);
+// Both views hold pixels of the given format.
+void drawScaled(PixelView source, MutablePixelView destination, platform::foundation::Rect drawRect,
+                platform::graphics::PixelBuffer::Format format);
 
 }  // namespace imaging

@@ -19,7 +19,8 @@ ImagePtr scaleAndRotateImage(const Image& image) {
         // Scaling before turning touches fewer pixels; the result is the same.
         reduced = PixelBuffer(g.scaledWidth, g.scaledHeight, stored.format(),
                               PixelBuffer::Contents::Unspecified);
-        drawScaled(source, viewOf(reduced), {0.0f, 0.0f, g.boundsWidth, g.boundsHeight});
+        drawScaled(source, viewOf(reduced), {0.0f, 0.0f, g.boundsWidth, g.boundsHeight},
+                   stored.format());
         source = viewOf(reduced);
     }
     auto upright = std::make_shared<PixelBuffer>(g.outputWidth, g.outputHeight, stored.format(),

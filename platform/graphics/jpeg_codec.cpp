@@ -17,10 +17,6 @@ struct TurboJpegDeleter {
 };
 using TurboJpeg = std::unique_ptr<void, TurboJpegDeleter>;
 
-struct TurboJpegBufferDeleter {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
-
 std::string lastError(tjhandle handle) {
     return tjGetErrorStr2(handle);
 }
@@ -46,7 +42,8 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> bytes) {
 
     auto pixels = std::make_shared<PixelBuffer>(width, height, PixelBuffer::Format::Rgb24,
                                                 PixelBuffer::Contents::Unspecified);
-    // A warning means missing or damaged data: refuse rather than show a grey patch.
+    // A warning means missing or damaged data: refuse rather than show a grey patch. (Fast
+    // chroma upsampling was measured a fifth faster but visibly less faithful: not used.)
     const int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
     if (tjDecompress2(decoder.get(), bytes.data(), bytes.size(), pixels->data(), width,
                       pixels->stride(), height, kCairoPixelFormat, flags) != 0)
@@ -60,11 +57,11 @@ EncodeResult encodeJpeg(const PixelBuffer& pixels, int quality) {
         return EncodeResult::failure("cannot encode an empty picture as JPEG");
     TurboJpeg encoder(tjInitCompress());
     if (!encoder) return EncodeResult::failure("cannot start the JPEG encoder");
-    // Sized for the worst case up front so that the encoder never reallocates.
+    // Sized for the worst case up front so that the encoder never reallocates, and taken from
+    // the pixel pool so that its pages are not faulted in afresh for every picture.
     unsigned long size = tjBufSize(pixels.width(), pixels.height(), TJSAMP_420);
-    std::unique_ptr<unsigned char, TurboJpegBufferDeleter> buffer(tjAlloc(static_cast<int>(size)));
-    if (!buffer) return EncodeResult::failure("out of memory for the JPEG encoder");
-    unsigned char* out = buffer.get();
+    PixelMemory buffer = PixelMemory::allocate(size);
+    unsigned char* out = buffer.data();
     if (tjCompress2(encoder.get(), pixels.data(), pixels.width(), pixels.stride(), pixels.height(),
                     kCairoPixelFormat, &out, &size, TJSAMP_420, quality, TJFLAG_NOREALLOC) != 0)
         return EncodeResult::failure("JPEG encoding failed: " + lastError(encoder.get()));

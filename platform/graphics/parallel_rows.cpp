@@ -1,15 +1,18 @@
-#include "imaging/parallel_rows.h"
+#include "platform/graphics/parallel_rows.h"
 
 #include <algorithm>
 #include <thread>
 #include <vector>
 
-namespace imaging {
+namespace platform::graphics {
+
+int hardwareThreads() {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 void parallelRows(int count, int grain, const std::function<void(int, int)>& work) {
     if (count <= 0) return;
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const int slices = std::clamp(count / std::max(1, grain), 1, cores);
+    const int slices = std::clamp(count / std::max(1, grain), 1, hardwareThreads());
     if (slices == 1) {
         work(0, count);
         return;
@@ -24,4 +27,4 @@ void parallelRows(int count, int grain, const std::function<void(int, int)>& wor
     work(0, sliceStart(1));
 }
 
-}  // namespace imaging
+}  // namespace platform::graphics

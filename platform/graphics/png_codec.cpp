@@ -3,12 +3,14 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/graphics/parallel_rows.h"
 #include "platform/graphics/picture_limits.h"
 
 namespace platform::graphics {
@@ -55,6 +57,69 @@ bool isOpaque(const PixelBuffer& pixels) {
     return true;
 }
 
+// One row as PNG stores it with the SUB filter: the filter type, then each byte minus the
+// same byte of the pixel to its left. SUB was measured fastest at about the same size.
+void filterRow(const std::uint32_t* row, int width, bool opaque, std::uint8_t* out) {
+    constexpr std::uint8_t kSubFilter = 1;
+    *out++ = kSubFilter;
+    if (opaque) {
+        std::uint8_t left[3] = {0, 0, 0};
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = row[x];
+            const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(p >> 16),
+                                         static_cast<std::uint8_t>(p >> 8),
+                                         static_cast<std::uint8_t>(p)};
+            for (int c = 0; c < 3; ++c) {
+                *out++ = static_cast<std::uint8_t>(rgb[c] - left[c]);
+                left[c] = rgb[c];
+            }
+        }
+        return;
+    }
+    std::uint8_t* straight = out;
+    unpremultiplyRow(row, width, straight);  // BGRA; reorder to RGBA, then filter in place
+    for (int x = width - 1; x >= 0; --x) std::swap(straight[4 * x], straight[4 * x + 2]);
+    for (int i = 4 * width - 1; i >= 4; --i)
+        straight[i] = static_cast<std::uint8_t>(straight[i] - straight[i - 4]);
+}
+
+// A slice of the image data: its rows filtered and deflated on their own. Slices end on a
+// byte-aligned flush, so that their outputs join into one zlib stream; run-length matching
+// looks back a single byte, so starting each slice afresh costs nothing in size.
+struct DeflatedSlice {
+    PixelMemory bytes;
+    std::size_t size = 0;
+    std::uint32_t adler = 1;
+    std::size_t length = 0;  // uncompressed
+    bool ok = false;
+};
+
+void deflateSlice(const PixelBuffer& pixels, bool opaque, int first, int last, bool final,
+                  DeflatedSlice& slice) {
+    const std::size_t rowBytes = 1 + static_cast<std::size_t>(pixels.width()) * (opaque ? 3 : 4);
+    slice.length = rowBytes * static_cast<std::size_t>(last - first);
+    PixelMemory filtered = PixelMemory::allocate(slice.length);
+    for (int y = first; y < last; ++y)
+        filterRow(pixels.row(y), pixels.width(), opaque,
+                  filtered.data() + rowBytes * static_cast<std::size_t>(y - first));
+    slice.adler = static_cast<std::uint32_t>(adler32_z(1, filtered.data(), slice.length));
+
+    z_stream zs{};
+    // Level 1 with run-length matching: the fastest at about the size of the defaults, which
+    // take seconds on a 12-megapixel photograph. Raw deflate: the zlib frame is added once.
+    if (deflateInit2(&zs, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) return;
+    const std::size_t bound = deflateBound(&zs, slice.length) + 16;
+    slice.bytes = PixelMemory::allocate(bound);
+    zs.next_in = filtered.data();
+    zs.avail_in = static_cast<uInt>(slice.length);
+    zs.next_out = slice.bytes.data();
+    zs.avail_out = static_cast<uInt>(bound);
+    const int status = deflate(&zs, final ? Z_FINISH : Z_SYNC_FLUSH);
+    slice.ok = (final ? status == Z_STREAM_END : status == Z_OK) && zs.avail_in == 0;
+    slice.size = bound - zs.avail_out;
+    deflateEnd(&zs);
+}
+
 struct PngWriter {
     std::vector<std::uint8_t>* out;
     std::string error;
@@ -76,9 +141,15 @@ void flushNothing(png_structp) {}
 
 void ignoreWarning(png_structp, png_const_charp) {}
 
-// Everything libpng may jump out of lives here; the scratch row and the output are owned by
-// the caller, so that no destructor is skipped by the jump.
-bool writePng(PngWriter& writer, const PixelBuffer& pixels, bool opaque, std::uint8_t* scratch) {
+void writeChunk(png_structp png, const char* name, const std::uint8_t* data, std::size_t size) {
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>(name), data, size);
+}
+
+// libpng writes the signature, the header and every chunk's framing and checksum; the image
+// data is one zlib stream: its two-byte header, the slices in order, and the checksum of all.
+// Everything libpng may jump out of lives here, with no object whose destructor it could skip.
+bool writePng(PngWriter& writer, const PixelBuffer& pixels, bool opaque,
+              const std::vector<DeflatedSlice>& slices, std::uint32_t adler) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &writer, failWrite, ignoreWarning);
     if (!png) return false;
@@ -88,26 +159,20 @@ bool writePng(PngWriter& writer, const PixelBuffer& pixels, bool opaque, std::ui
         return false;
     }
     png_set_write_fn(png, &writer, appendBytes, flushNothing);
-    png_set_compression_level(png, 1);
-    png_set_compression_strategy(png, Z_RLE);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-    png_set_compression_buffer_size(png, 1u << 18);
     png_set_IHDR(png, info, static_cast<png_uint_32>(pixels.width()),
                  static_cast<png_uint_32>(pixels.height()), 8,
                  opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     png_write_info(png, info);
-    png_set_bgr(png);
-    if (opaque) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the unused byte
-    for (int y = 0; y < pixels.height(); ++y) {
-        if (opaque) {
-            png_write_row(png, reinterpret_cast<png_const_bytep>(pixels.row(y)));
-        } else {
-            unpremultiplyRow(pixels.row(y), pixels.width(), scratch);
-            png_write_row(png, scratch);
-        }
-    }
-    png_write_end(png, info);
+    const std::uint8_t zlibHeader[2] = {0x78, 0x01};  // deflate, 32 KiB window, fastest level
+    writeChunk(png, "IDAT", zlibHeader, sizeof zlibHeader);
+    for (const DeflatedSlice& slice : slices)
+        writeChunk(png, "IDAT", slice.bytes.data(), slice.size);
+    const std::uint8_t checksum[4] = {
+        static_cast<std::uint8_t>(adler >> 24), static_cast<std::uint8_t>(adler >> 16),
+        static_cast<std::uint8_t>(adler >> 8), static_cast<std::uint8_t>(adler)};
+    writeChunk(png, "IDAT", checksum, sizeof checksum);
+    writeChunk(png, "IEND", nullptr, 0);
     png_destroy_write_struct(&png, &info);
     return true;
 }
@@ -142,13 +207,29 @@ EncodeResult encodePng(const PixelBuffer& pixels) {
     if (pixels.width() == 0 || pixels.height() == 0)
         return EncodeResult::failure("cannot encode an empty picture as PNG");
     const bool opaque = isOpaque(pixels);
+    // A single deflate stream would keep one core busy and the other idle.
+    const int count = std::clamp(pixels.height() / 256, 1, 2 * hardwareThreads());
+    std::vector<DeflatedSlice> slices(static_cast<std::size_t>(count));
+    auto sliceStart = [&](int i) {
+        return static_cast<int>(std::int64_t(pixels.height()) * i / count);
+    };
+    parallelRows(count, 1, [&](int first, int last) {
+        for (int i = first; i < last; ++i)
+            deflateSlice(pixels, opaque, sliceStart(i), sliceStart(i + 1), i == count - 1,
+                         slices[static_cast<std::size_t>(i)]);
+    });
+    std::uint32_t adler = 1;
+    std::size_t total = 0;
+    for (const DeflatedSlice& slice : slices) {
+        if (!slice.ok) return EncodeResult::failure("PNG encoding failed: deflate error");
+        adler = static_cast<std::uint32_t>(
+            adler32_combine(adler, slice.adler, static_cast<z_off_t>(slice.length)));
+        total += slice.size;
+    }
     std::vector<std::uint8_t> out;
-    // Room for an incompressible picture, so that the buffer is never copied while it grows;
-    // pages that are not written are never touched.
-    out.reserve(static_cast<std::size_t>(pixels.height()) * (pixels.width() * 4u + 1u) + 4096u);
-    std::vector<std::uint8_t> scratch(opaque ? 0 : static_cast<std::size_t>(pixels.stride()));
+    out.reserve(total + 1024);  // headers and chunk framing
     PngWriter writer{&out, {}, {}};
-    if (!writePng(writer, pixels, opaque, scratch.data()))
+    if (!writePng(writer, pixels, opaque, slices, adler))
         return EncodeResult::failure("PNG encoding failed: " + writer.error);
     return EncodeResult::success(std::move(out));
 }

@@ -1,7 +1,6 @@
 #include "platform/graphics/jpeg_codec.h"
 
 #include <gtest/gtest.h>
-#include <libexif/exif-data.h>
 
 #include <cstdlib>
 
@@ -16,28 +15,6 @@ std::vector<std::uint8_t> encodeOrFail(const PixelBuffer& pixels, int quality = 
     EncodeResult encoded = encodeJpeg(pixels, quality);
     EXPECT_TRUE(encoded.ok()) << encoded.error();
     return encoded.ok() ? encoded.value() : std::vector<std::uint8_t>{};
-}
-
-// Inserts an EXIF block recording the given orientation value right after the JPEG's SOI.
-std::vector<std::uint8_t> withExifOrientation(std::vector<std::uint8_t> jpeg, int value) {
-    ExifData* exif = exif_data_new();
-    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_MOTOROLA);
-    ExifEntry* entry = exif_entry_new();
-    exif_content_add_entry(exif->ifd[EXIF_IFD_0], entry);
-    exif_entry_initialize(entry, EXIF_TAG_ORIENTATION);
-    exif_set_short(entry->data, EXIF_BYTE_ORDER_MOTOROLA, static_cast<ExifShort>(value));
-    unsigned char* block = nullptr;
-    unsigned int length = 0;
-    exif_data_save_data(exif, &block, &length);
-    const unsigned segment = length + 2;
-    std::vector<std::uint8_t> app1 = {0xFF, 0xE1, static_cast<std::uint8_t>(segment >> 8),
-                                      static_cast<std::uint8_t>(segment & 0xFF)};
-    app1.insert(app1.end(), block, block + length);
-    jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
-    std::free(block);
-    exif_entry_unref(entry);
-    exif_data_unref(exif);
-    return jpeg;
 }
 
 // Rewrites the frame header's size fields.

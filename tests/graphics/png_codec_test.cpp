@@ -76,6 +76,29 @@ TEST(PngCodec, PremultipliedAlphaRoundTripsExactly) {
             ASSERT_EQ(decoded.value()->pixels().pixel(x, y), original.pixel(x, y)) << x << "," << y;
 }
 
+TEST(PngCodec, PicturesCompressedInSlicesDecodeAsOne) {
+    // Tall enough to be compressed in several slices on several cores.
+    auto opaque = test_pictures::gradient(301, 1100);
+    auto translucent = std::make_shared<PixelBuffer>(97, 1300, PixelBuffer::Format::Argb32);
+    for (int y = 0; y < 1300; ++y)
+        for (int x = 0; x < 97; ++x) {
+            const auto alpha = static_cast<std::uint32_t>((x + y) % 256);
+            translucent->setPixel(x, y, alpha << 24 | (alpha * (y % 7) / 7) << 8 | alpha / 3);
+        }
+    for (const auto& original : {opaque, translucent}) {
+        const auto encoded = encodeOrFail(*original);
+        auto decoded = decodePng(encoded);
+        ASSERT_TRUE(decoded.ok()) << decoded.error();
+        const PixelBuffer& pixels = decoded.value()->pixels();
+        ASSERT_EQ(pixels.height(), original->height());
+        for (int y = 0; y < original->height(); ++y)
+            for (int x = 0; x < original->width(); ++x)
+                ASSERT_EQ(pixels.pixel(x, y), original->pixel(x, y)) << x << "," << y;
+    }
+    // Smooth pictures compress well below their raw size.
+    EXPECT_LT(encodeOrFail(*opaque).size(), 301u * 1100u * 3u / 2u);
+}
+
 TEST(PngCodec, DecodesGreyAndSixteenBitFiles) {
     const std::uint8_t grey[] = {0, 100, 200, 255};
     auto greyPicture = decodePng(writeWithLibpng(PNG_FORMAT_GRAY, 2, 2, grey));

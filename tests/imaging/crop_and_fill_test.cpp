@@ -91,7 +91,8 @@ TEST(ImageByScalingAndCropping, EnlargesBilinearly) {
     const ImagePtr wide = imageByScalingAndCroppingForSize({4, 2}, Image::withPixels(twoPixels));
     ASSERT_TRUE(wide);
     const int expected[] = {0, 64, 191, 255};
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(channel(wide->pixels().pixel(x, 1), 0), expected[x]) << x;
+    for (int x = 0; x < 4; ++x)
+        EXPECT_NEAR(channel(wide->pixels().pixel(x, 1), 0), expected[x], 1) << x;
 
     // Zoom 8's crop enlarged four times keeps a ramp a ramp, edges included.
     const ImagePtr ramp =
@@ -103,7 +104,7 @@ TEST(ImageByScalingAndCropping, EnlargesBilinearly) {
     EXPECT_EQ(channel(ramp->pixels().pixel(255, 47), 1), 189);
 }
 
-TEST(ImageByScalingAndCropping, ReducesByAreaWithTheCentredCut) {
+TEST(ImageByScalingAndCropping, ScalesWithTheCentredCut) {
     // Zoom 3's case in small: 1.5 times larger, drawn at x = −1 and cut to the target.
     const ImagePtr scaled =
         imageByScalingAndCroppingForSize({100, 75}, Image::withPixels(columnRamp(68, 50)));
@@ -111,8 +112,9 @@ TEST(ImageByScalingAndCropping, ReducesByAreaWithTheCentredCut) {
     ASSERT_EQ(scaled->pixels().height(), 75);
     // Output centre 51.5 sits at source (51.5 + 1) / 1.5 = 35, halfway between the centres of
     // columns 34 and 35.
-    EXPECT_EQ(channel(scaled->pixels().pixel(51, 30), 1), 104);
+    EXPECT_NEAR(channel(scaled->pixels().pixel(51, 30), 1), 103.5, 0.5);
 
+    // Halving averages each pair of columns.
     const ImagePtr halved =
         imageByScalingAndCroppingForSize({34, 25}, Image::withPixels(columnRamp(68, 50)));
     for (int x = 0; x < 34; ++x) ASSERT_EQ(channel(halved->pixels().pixel(x, 12), 1), 6 * x + 2);
