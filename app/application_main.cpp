@@ -70,7 +70,11 @@ int applicationMain(int argc, char** argv) {
         std::cerr << "orvex: cannot start: " << e.what() << std::endl;
         return 1;
     }
-    return options.headless ? runHeadless(*application, options) : runWindow(*application, options);
+    const int status =
+        options.headless ? runHeadless(*application, options) : runWindow(*application, options);
+    // The camera's threads post to the main loop: close it while the loop still exists.
+    platform::media::CameraPickerService::useCamera(nullptr);
+    return status;
 }
 
 }  // namespace app

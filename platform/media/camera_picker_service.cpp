@@ -71,8 +71,6 @@ void CameraPickerService::startCamera() {
             if (auto v = view.lock()) v->setCameraFrame(std::move(frame));
         },
         [view](CameraState state, const std::string& detail) {
-            if (state == CameraState::Failed || state == CameraState::NoCamera)
-                foundation::log("camera: %@", detail);
             if (auto v = view.lock()) v->setStatusText(statusText(state, detail));
         });
 }

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "platform/graphics/decode_image.h"
+#include "run_orvex.h"
+
+namespace e2e {
+namespace {
+
+using platform::foundation::Size;
+
+Size pictureSize(const std::filesystem::path& path) {
+    auto decoded = platform::graphics::decodeImageFile(path);
+    EXPECT_TRUE(decoded.ok()) << decoded.error();
+    return decoded.ok() ? decoded.value()->size() : Size{};
+}
+
+class HeadlessShotsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        album = scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override { std::filesystem::remove_all(album); }
+    OrvexRun shoot(const std::string& script) {
+        return runOrvex("--headless --virtual-clock --camera test --album " + album.string(),
+                        script);
+    }
+    std::filesystem::path album;
+};
+
+TEST_F(HeadlessShotsTest, StartsInQuickShotAndReportsEveryKey) {
+    const auto run = shoot("wait 0.2\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto states = run.states();
+    ASSERT_EQ(states.size(), 1u);
+    const auto& s = states[0];
+    EXPECT_EQ(s["mode"], 1);
+    EXPECT_EQ(s["value"], 1.0);
+    EXPECT_EQ(s["state"], 1);
+    EXPECT_EQ(s["aTimer"], 0);
+    EXPECT_EQ(s["s"], 1);
+    for (const char* key : {"nTimer", "loop", "timer", "sidebar", "flash", "spinner",
+                            "tabBarEnabled", "countdown", "saved", "screen", "sounds"})
+        EXPECT_TRUE(s.contains(key)) << key;
+    EXPECT_EQ(s["screen"], "capture");
+    EXPECT_EQ(s["sidebar"], "closed");
+}
+
+TEST_F(HeadlessShotsTest, QuickShotTapLeavesOnePortraitPhotograph) {
+    const auto run = shoot("wait 0.2\ntap 160 200\nwait 3\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto s = run.states().at(0);
+    EXPECT_EQ(s["saved"], 1);
+    EXPECT_EQ(s["s"], 1);
+    EXPECT_EQ(s["spinner"], false);
+    EXPECT_EQ(s["tabBarEnabled"], true);
+    const auto pictures = picturesIn(album);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictureSize(pictures[0]), (Size{1536, 2048}));
+}
+
+TEST_F(HeadlessShotsTest, ThreeSecondTimerGivesExactlyOnePhotograph) {
+    const auto run = shoot("wait 0.2\ntap 160 452\ntap 160 200\nwait 1\nstate\nwait 5\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto states = run.states();
+    EXPECT_EQ(states.at(0)["countdown"], "00:02");
+    EXPECT_TRUE(states.at(1)["countdown"].is_null());
+    EXPECT_EQ(states.at(1)["timer"], false);
+    EXPECT_EQ(states.at(1)["sounds"]["beep"], 2);
+    EXPECT_EQ(picturesIn(album).size(), 1u);
+}
+
+TEST_F(HeadlessShotsTest, TimerLoopShootsEveryFifteenSecondsUntilATouch) {
+    const auto run =
+        shoot("wait 0.2\ntap 224 452\ntap 160 200\nwait 46\nstate\ntap 160 200\nwait 30\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto states = run.states();
+    EXPECT_EQ(states.at(0)["timer"], true);
+    EXPECT_EQ(states.at(0)["saved"], 3);
+    EXPECT_EQ(states.at(1)["timer"], false);
+    EXPECT_EQ(states.at(1)["saved"], 3);
+    EXPECT_EQ(picturesIn(album).size(), 3u);
+}
+
+TEST_F(HeadlessShotsTest, PresetButtonsOnTheSidebarChooseThePhotographSize) {
+    // The sidebar button sticks out at x 0…56; open, the presets lie at x 5…107.
+    const auto run = shoot(
+        "wait 0.2\n"
+        "tap 30 218\ntap 56 70\ntap 250 200\nwait 2\n"
+        "tap 30 218\ntap 56 112\ntap 250 200\nwait 2\n"
+        "tap 30 218\ntap 56 154\ntap 250 200\nwait 2\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.states().at(0)["state"], 3);
+    EXPECT_EQ(run.states().at(0)["sidebar"], "closed");
+    const auto pictures = picturesIn(album);
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictureSize(pictures[0]), (Size{1536, 2048}));
+    EXPECT_EQ(pictureSize(pictures[1]), (Size{1936, 2584}));
+    EXPECT_EQ(pictureSize(pictures[2]), (Size{2368, 3160}));
+}
+
+TEST_F(HeadlessShotsTest, ZoomTwoGivesTheCentredQuarterAtHalfSize) {
+    const auto run = shoot("wait 0.2\ntap 96 452\nslide 2.0\nstate\ntap 160 200\nwait 2\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.states().at(0)["value"], 2.0);
+    EXPECT_EQ(run.states().at(1)["value"], 1.0);
+    const auto pictures = picturesIn(album);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictureSize(pictures[0]), (Size{768, 1024}));
+}
+
+TEST_F(HeadlessShotsTest, UnwritableAlbumKeepsThePictureInTheFallbackFolder) {
+    const auto blocker = album / "not-a-folder";
+    std::ofstream(blocker) << "x";
+    const auto state = album / "state";
+    const auto run =
+        runOrvex("--headless --virtual-clock --camera test --album " + (blocker / "album").string(),
+                 "wait 0.2\ntap 160 200\nwait 2\nstate\n", "XDG_STATE_HOME=" + state.string());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto s = run.states().at(0);
+    EXPECT_EQ(s["s"], 1);
+    EXPECT_EQ(s["tabBarEnabled"], true);
+    EXPECT_NE(run.err.find("not-a-folder"), std::string::npos) << run.err;
+    std::size_t kept = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(state))
+        kept += entry.path().extension() == ".jpg";
+    EXPECT_EQ(kept, 1u);
+}
+
+TEST_F(HeadlessShotsTest, MalformedCommandsAreReportedByLineAndTheScriptGoesOn) {
+    const auto run =
+        shoot("# a comment\n\nzoom in\ntap 160\ntap a b\nwait -1\nslide 2\nwait 0.2\nstate\n");
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("line 3: unknown command \"zoom\""), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("line 4: usage: tap X Y"), std::string::npos);
+    EXPECT_NE(run.err.find("line 5: X must be a number"), std::string::npos);
+    EXPECT_NE(run.err.find("line 6:"), std::string::npos);
+    EXPECT_NE(run.err.find("line 7:"), std::string::npos);
+    EXPECT_EQ(run.states().size(), 1u);
+}
+
+}  // namespace
+}  // namespace e2e
