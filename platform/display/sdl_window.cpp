@@ -26,6 +26,14 @@ double wallClock() {
     return foundation::SystemClock().now();
 }
 
+// Without a display SDL falls back to drivers that draw nowhere; they count only when asked
+// for by name (SDL_VIDEODRIVER).
+bool hasDisplay() {
+    const std::string driver = SDL_GetCurrentVideoDriver();
+    const bool invisible = driver == "offscreen" || driver == "dummy";
+    return !invisible || SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr;
+}
+
 int defaultScale() {
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
@@ -61,6 +69,11 @@ std::unique_ptr<SdlWindow> SdlWindow::open(const WindowOptions& options, std::st
         return nullptr;
     }
     std::unique_ptr<SdlWindow> window(new SdlWindow);
+    if (!hasDisplay()) {
+        error = std::string("no display (SDL found only its ") + SDL_GetCurrentVideoDriver() +
+                " video driver)";
+        return nullptr;
+    }
     if (!window->create(options, error)) return nullptr;  // the destructor closes SDL video
     return window;
 }
@@ -100,6 +113,11 @@ SdlWindow::~SdlWindow() {
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (sdlWindow_) SDL_DestroyWindow(sdlWindow_);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+std::string SdlWindow::rendererName() const {
+    SDL_RendererInfo info{};
+    return SDL_GetRendererInfo(renderer_, &info) == 0 && info.name ? info.name : "";
 }
 
 void SdlWindow::setIcon() {

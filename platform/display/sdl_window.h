@@ -42,6 +42,8 @@ class SdlWindow final : public foundation::EventSource {
     SdlWindow& operator=(const SdlWindow&) = delete;
 
     int scale() const { return scale_; }
+    // The SDL renderer that presents ("opengl", "software", ...).
+    std::string rendererName() const;
 
     // Shows `window` and becomes the event source of `loop`.
     void show(std::shared_ptr<ui::Window> window,

@@ -1,6 +1,7 @@
 #include "platform/media/live_picture_view.h"
 
 #include "imaging/aspect_fill.h"
+#include "imaging/orient_pixels.h"
 #include "platform/graphics/drawing_context.h"
 
 namespace platform::media {
@@ -16,6 +17,7 @@ LivePictureView::LivePictureView(foundation::Rect frame) : View(frame) {}
 void LivePictureView::setCameraFrame(graphics::ImagePtr frame) {
     if (frame == cameraFrame_) return;
     cameraFrame_ = std::move(frame);
+    uprightFrame_.reset();
     ++videoGeneration_;
 }
 
@@ -56,7 +58,26 @@ void LivePictureView::drawFrame(graphics::DrawingContext& context) const {
     context.translate(c.x, c.y);
     if (!context.concat(previewTransform_)) return;
     context.translate(-c.x, -c.y);
-    context.drawImage(*cameraFrame_, imaging::aspectFillRect(cameraFrame_->size(), b.size));
+    context.drawImage(uprightFrame(), imaging::aspectFillRect(cameraFrame_->size(), b.size));
+}
+
+const graphics::Image& LivePictureView::uprightFrame() const {
+    const auto orientation = cameraFrame_->imageOrientation();
+    const int tag = static_cast<int>(orientation);
+    if (tag <= 0 || tag > 7) return *cameraFrame_;  // Up, or no tag at all: drawn as stored
+    if (!uprightFrame_) {
+        const auto& stored = cameraFrame_->pixels();
+        const bool sideways = graphics::isSideways(orientation);
+        const int width = sideways ? stored.height() : stored.width();
+        const int height = sideways ? stored.width() : stored.height();
+        auto upright = std::make_shared<graphics::PixelBuffer>(
+            width, height, stored.format(), graphics::PixelBuffer::Contents::Unspecified);
+        imaging::orientPixels(imaging::viewOf(stored), orientation, {0, 0, width, height},
+                              imaging::viewOf(*upright));
+        uprightFrame_ = std::make_shared<graphics::Image>(
+            std::move(upright), graphics::ImageOrientation::Up, cameraFrame_->scale());
+    }
+    return *uprightFrame_;
 }
 
 void LivePictureView::drawStatus(graphics::DrawingContext& context) const {

@@ -37,8 +37,13 @@ class LivePictureView : public ui::View {
     void drawFrame(graphics::DrawingContext& context) const;
     void drawStatus(graphics::DrawingContext& context) const;
     bool frameCoversView() const;
+    const graphics::Image& uprightFrame() const;
 
     graphics::ImagePtr cameraFrame_;
+    // The frame turned upright, made when it is first drawn: drawing a sideways frame
+    // turned and scaled at once costs cairo several times more than turning its pixels
+    // once and then only scaling them.
+    mutable graphics::ImagePtr uprightFrame_;
     foundation::AffineTransform previewTransform_;
     std::string statusText_ = "Starting camera…";
     std::uint64_t videoGeneration_ = 0;

@@ -165,4 +165,18 @@ TEST_P(SdlWindowOnDummyDriver, WakeFromAnotherThreadEndsTheWait) {
 
 INSTANTIATE_TEST_SUITE_P(Scales, SdlWindowOnDummyDriver, testing::Values(1, 2));
 
+TEST(SdlWindow, WithoutDisplayOpensNothingAndSaysWhy) {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const std::string savedDisplay = display ? display : "";
+    const std::string savedWayland = wayland ? wayland : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    std::string error;
+    EXPECT_EQ(SdlWindow::open({}, error), nullptr);
+    EXPECT_NE(error, "");
+    if (display) setenv("DISPLAY", savedDisplay.c_str(), 1);
+    if (wayland) setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1);
+}
+
 }  // namespace
