@@ -174,15 +174,18 @@ void drawBand(PixelView source, MutablePixelView destination, const AxisFilter& 
     platform::graphics::PixelMemory scratch;
     if (!copyAcross)
         scratch = platform::graphics::PixelMemory::allocate(rowBytes * (bottom - top + 1));
-    auto filtered = [&](int sourceRow) -> const std::uint8_t* {
-        if (copyAcross)
-            return reinterpret_cast<const std::uint8_t*>(source.row(sourceRow) + across.index[0]);
+    auto scratchRow = [&](int sourceRow) {
         return scratch.data() + rowBytes * static_cast<std::size_t>(sourceRow - top);
     };
     if (!copyAcross)
         for (int s = top; s <= bottom; ++s)
-            filterRowAlong(reinterpret_cast<const std::uint8_t*>(source.row(s)),
-                           const_cast<std::uint8_t*>(filtered(s)), across);
+            filterRowAlong(reinterpret_cast<const std::uint8_t*>(source.row(s)), scratchRow(s),
+                           across);
+    auto filtered = [&](int sourceRow) -> const std::uint8_t* {
+        if (copyAcross)
+            return reinterpret_cast<const std::uint8_t*>(source.row(sourceRow) + across.index[0]);
+        return scratchRow(sourceRow);
+    };
 
     std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(taps));
     for (int o = first; o < last; ++o) {
@@ -207,6 +210,7 @@ cairo_format_t cairoFormat(platform::graphics::PixelBuffer::Format format) {
 void drawEnlargedBand(PixelView source, MutablePixelView destination,
                       platform::foundation::Rect drawRect, cairo_format_t format, int first,
                       int last) {
+    // Cairo only reads a source surface; its API just does not say so.
     cairo_surface_t* from = cairo_image_surface_create_for_data(
         const_cast<std::uint8_t*>(source.data), format, source.width, source.height, source.stride);
     cairo_surface_t* to = cairo_image_surface_create_for_data(

@@ -194,24 +194,29 @@ TEST(PhotoAlbumWriter, SavesUntilKilled) {
 
 TEST_F(PhotoAlbumTest, KilledWriterLeavesNoHalfWrittenPhoto) {
     const fs::path folder = root_ / "album";
-    for (int delayMs : {20, 45, 70, 95, 120}) {
-        const std::string filter = "--gtest_filter=PhotoAlbumWriter.SavesUntilKilled";
-        const std::string variable = "ORVEX_ALBUM_WRITER_FOLDER=" + folder.string();
-        std::vector<char*> argv = {const_cast<char*>("/proc/self/exe"),
-                                   const_cast<char*>(filter.c_str()), nullptr};
-        std::vector<char*> envp = {const_cast<char*>(variable.c_str())};
-        for (char** e = environ; *e; ++e) envp.push_back(*e);
-        envp.push_back(nullptr);
+    PhotoAlbum album(folder, root_ / "fallback", loop_);
+    const std::string filter = "--gtest_filter=PhotoAlbumWriter.SavesUntilKilled";
+    const std::string variable = "ORVEX_ALBUM_WRITER_FOLDER=" + folder.string();
+    std::vector<char*> argv = {const_cast<char*>("/proc/self/exe"),
+                               const_cast<char*>(filter.c_str()), nullptr};
+    std::vector<char*> envp = {const_cast<char*>(variable.c_str())};
+    for (char** e = environ; *e; ++e) envp.push_back(*e);
+    envp.push_back(nullptr);
+    // Each writer is killed at a different moment of a save, once it has finished one.
+    for (int delayMs : {0, 3, 7, 12, 20}) {
+        const std::size_t before = album.pictures().size();
         pid_t child = 0;
         ASSERT_EQ(posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv.data(), envp.data()),
                   0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (album.pictures().size() == before && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
+        ASSERT_GT(album.pictures().size(), before) << "the writer never got to save";
     }
-    PhotoAlbum album(folder, root_ / "fallback", loop_);
-    EXPECT_FALSE(album.pictures().empty()) << "the writer never got to save";
     for (const fs::path& path : album.pictures()) {
         const auto decoded = platform::graphics::decodeImageFile(path);
         ASSERT_TRUE(decoded) << decoded.error();
