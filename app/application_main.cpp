@@ -7,6 +7,9 @@
 #include "app/application.h"
 #include "app/headless_driver.h"
 #include "app/options.h"
+#include "app/screen_state.h"
+#include "platform/display/headless_screen.h"
+#include "platform/display/sdl_window.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/camera_picker_service.h"
@@ -38,21 +41,20 @@ void configurePlatform(const Options& options) {
     configureAlbum(options);
 }
 
-HeadlessDriver::Screenshot headlessScreenshot(Application&, const Options&) {
-    return {};
-}
-
-int runWindow(Application&, const Options&) {
-    std::cerr << "orvex: no window back end yet; use --headless" << std::endl;
-    return 1;
-}
-
 int runHeadless(Application& application, const Options& options) {
+    platform::display::HeadlessScreen screen(application.delegate().window,
+                                             platform::ui::screenScale());
     HeadlessDriver driver(application, std::cout, std::cerr,
-                          headlessScreenshot(application, options));
+                          [&screen](const std::string& path) { return screen.screenshot(path); });
     if (options.script.empty()) return driver.run(std::cin);
     std::ifstream script(options.script);
     return driver.run(script);
+}
+
+int runWindow(Application& application, platform::display::SdlWindow& window) {
+    window.setEscapeHandler([&application] { closeTopScreen(application); });
+    window.show(application.delegate().window);
+    return platform::foundation::RunLoop::main().run();
 }
 
 }  // namespace
@@ -63,6 +65,21 @@ int applicationMain(int argc, char** argv) {
     if (parsed.exitStatus) return *parsed.exitStatus;
     const Options& options = parsed.options;
     configurePlatform(options);
+    // The window decides the scale of the pictures, so it opens before anything loads them.
+    std::unique_ptr<platform::display::SdlWindow> window;
+    if (options.headless) {
+        platform::ui::setScreenScale(options.scale == 0 ? 1 : options.scale);
+    } else {
+        std::string error;
+        platform::display::WindowOptions windowOptions;
+        if (options.scale != 0) windowOptions.scale = options.scale;
+        window = platform::display::SdlWindow::open(windowOptions, error);
+        if (!window) {
+            std::cerr << "orvex: cannot open a window: " << error << " (try --headless)"
+                      << std::endl;
+            return 1;
+        }
+    }
     std::unique_ptr<Application> application;
     try {
         application = Application::launch();
@@ -71,7 +88,7 @@ int applicationMain(int argc, char** argv) {
         return 1;
     }
     const int status =
-        options.headless ? runHeadless(*application, options) : runWindow(*application, options);
+        window ? runWindow(*application, *window) : runHeadless(*application, options);
     // The camera's threads post to the main loop: close it while the loop still exists.
     platform::media::CameraPickerService::useCamera(nullptr);
     return status;

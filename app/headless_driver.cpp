@@ -1,5 +1,6 @@
 #include "app/headless_driver.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <istream>
@@ -7,10 +8,12 @@
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "app/screen_state.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/graphics/decode_image.h"
+#include "platform/media/camera_picker_service.h"
 
 namespace app {
 
@@ -133,7 +136,21 @@ void HeadlessDriver::wait(const Arguments& args) {
 void HeadlessDriver::screenshot(const Arguments& args) {
     if (args.empty() || args[0].empty()) throw CommandError("usage: screenshot FILE");
     if (!screenshot_) throw CommandError("no screen to take a screenshot of");
+    awaitFirstCameraFrame();
     if (auto error = screenshot_(args[0])) throw CommandError(*error);
+}
+
+// A camera delivers in real time, also when the script's clock is virtual: a screenshot
+// shows the camera's picture once it has one, waiting a few seconds at most for the first.
+void HeadlessDriver::awaitFirstCameraFrame() {
+    using Clock = std::chrono::steady_clock;
+    const auto giveUp = Clock::now() + std::chrono::seconds(3);
+    auto& loop = platform::foundation::RunLoop::main();
+    const auto& camera = *application_.captureScreen().picker;
+    while (camera.isAwaitingFirstFrame() && Clock::now() < giveUp) {
+        if (!loop.runPending()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    loop.runPending();
 }
 
 void HeadlessDriver::state(const Arguments& args) {

@@ -32,6 +32,7 @@ class HeadlessDriver {
     void slide(const Arguments& args);
     void wait(const Arguments& args);
     void screenshot(const Arguments& args);
+    void awaitFirstCameraFrame();
     void pick(const Arguments& args);
     void cancel(const Arguments& args);
     void state(const Arguments& args);

@@ -28,6 +28,18 @@ std::string topScreen(const Application& application) {
     return shown->modalViewController() ? "mail" : "preview";
 }
 
+void closeTopScreen(Application& application) {
+    auto& screen = application.captureScreen();
+    const auto top = topScreen(application);
+    if (top == "library") {
+        screen.pickerP->cancel();
+    } else if (top == "preview") {
+        screen.preview->close();
+    } else if (top == "mail") {
+        screen.preview->modalViewController()->dismissModalViewControllerAnimated(true);
+    }
+}
+
 nlohmann::json describeState(const Application& application) {
     const auto& screen = application.captureScreen();
     nlohmann::json state;

@@ -2,6 +2,7 @@
 #include "imaging/image_by_scaling_and_cropping.h"
 #include "imaging/process_capture.h"
 #include "imaging/scale_and_rotate_image.h"
+#include "platform/foundation/log.h"
 #include "platform/media/shared_album.h"
 
 namespace capture {
@@ -17,18 +18,35 @@ platform::graphics::ImagePtr OrvexViewController::imageByScalingAndCroppingForSi
 }
 
 // Upright, cut to the zoomed region or kept whole, sized for the preset, then into the
-// album; the zoom goes back to 1× for the next shot.
+// album; the zoom goes back to 1× for the next shot. The pixel work runs on the shot queue
+// so that the screen (and its spinner) never waits for it.
 void OrvexViewController::cropImage(const platform::graphics::ImagePtr& taken) {
     const float zoom = value;
     const auto preset = static_cast<imaging::ResolutionPreset>(state);
-    auto picture = taken ? imaging::processCapture(*taken, zoom, preset) : nullptr;
     std::weak_ptr<OrvexViewController> weak = weakSelf();
-    platform::media::sharedAlbum().save(picture,
-                                        [weak, picture](const std::optional<std::string>& error) {
-                                            if (auto self = weak.lock())
-                                                self->imageDidFinishSavingWithError(picture, error);
-                                        });
+    shotQueue().async<platform::graphics::ImagePtr>(
+        [taken, zoom, preset]() -> platform::graphics::ImagePtr {
+            if (!taken) return nullptr;
+            try {
+                return imaging::processCapture(*taken, zoom, preset);
+            } catch (const std::exception& e) {
+                platform::foundation::log("could not process the picture: %@", e.what());
+                return nullptr;
+            }
+        },
+        [weak](platform::graphics::ImagePtr picture) {
+            platform::media::sharedAlbum().save(
+                picture, [weak, picture](const std::optional<std::string>& error) {
+                    if (auto self = weak.lock())
+                        self->imageDidFinishSavingWithError(picture, error);
+                });
+        });
     zoomReset();
+}
+
+platform::foundation::WorkQueue& OrvexViewController::shotQueue() {
+    if (!shotQueue_) shotQueue_ = std::make_unique<platform::foundation::WorkQueue>();
+    return *shotQueue_;
 }
 
 }  // namespace capture

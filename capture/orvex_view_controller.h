@@ -8,6 +8,7 @@
 #include "imaging/resolution_preset.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/foundation/work_queue.h"
 #include "platform/graphics/image.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/sound_player.h"
@@ -156,6 +157,9 @@ class OrvexViewController : public platform::ui::ViewController,
     platform::graphics::ImagePtr _image;
 
   private:
+    platform::foundation::WorkQueue& shotQueue();
+
+    std::unique_ptr<platform::foundation::WorkQueue> shotQueue_;
     int savesReported_ = 0;
     // The delayed hide of the sidebar after a Zoom selection, until it runs.
     std::shared_ptr<platform::foundation::Timer> pendingHide_;

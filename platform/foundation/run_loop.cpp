@@ -97,6 +97,11 @@ bool RunLoop::runPostedTasks() {
     return !tasks.empty();
 }
 
+bool RunLoop::hasPostedTasks() {
+    std::lock_guard lock(mutex_);
+    return !posted_.empty();
+}
+
 double RunLoop::nextFireDate() {
     std::erase_if(timers_, [](const auto& t) { return !t->isValid(); });
     double next = kNever;
@@ -155,8 +160,11 @@ void RunLoop::runUntil(double deadline, bool stopAtDeadline) {
     while (!quitRequested_) {
         if (runPending()) continue;
         const double current = now();
-        // On a virtual clock, work under way finishes within the same instant.
+        // On a virtual clock, work under way finishes within the same instant. The count is
+        // read before the queue: work posts its result before it ends, so a result can
+        // never slip between the two reads.
         const bool awaitingWork = clock_->isVirtual() && backgroundWork_.load() > 0;
+        if (hasPostedTasks()) continue;
         if (stopAtDeadline && current >= deadline && !awaitingWork) return;
         const double next = std::min(nextFireDate(), stopAtDeadline ? deadline : kNever);
         if (clock_->isVirtual()) {

@@ -123,6 +123,7 @@ class RunLoop {
     };
 
     bool runPostedTasks();
+    bool hasPostedTasks();
     bool fireDueTimers();
     double nextFireDate();
     void waitForWork(double timeout);

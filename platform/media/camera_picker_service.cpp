@@ -49,6 +49,12 @@ void CameraPickerService::useCamera(std::shared_ptr<CameraSource> camera) {
     sharedCamera() = std::move(camera);
 }
 
+bool CameraPickerService::isAwaitingFirstFrame() const {
+    const auto& camera = sharedCamera();
+    if (!camera || !liveView_ || liveView_->cameraFrame()) return false;
+    return camera->state() == CameraState::Loading || camera->state() == CameraState::Ready;
+}
+
 bool CameraPickerService::isFlashAvailableForCameraDevice(int device) {
     if (device != 0) return false;
     auto& camera = sharedCamera();

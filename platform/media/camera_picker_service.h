@@ -58,6 +58,8 @@ class CameraPickerService : public ui::NavigationController {
     int cameraFlashMode() const { return flashMode_; }
     void setCameraFlashMode(int mode);
     void takePicture();
+    // The camera works but the live view has no frame to show yet.
+    bool isAwaitingFirstFrame() const;
     // Pictures taken and not yet delivered.
     int picturesPending() const { return picturesPending_; }
 
