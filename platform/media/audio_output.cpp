@@ -1,5 +1,8 @@
 #include "platform/media/audio_output.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <SDL.h>
 
 #include <span>
@@ -38,8 +41,25 @@ void AudioOutput::start(std::shared_ptr<const PcmSamples> samples, float volume)
     startVoice(voices_, std::move(samples), volume);
 }
 
+// Without a sound card or a sound server there is nothing to open, and asking SDL would
+// only fill the log with the sound libraries' own complaints.
+static bool audioMayExist() {
+    if (std::getenv("SDL_AUDIODRIVER") || std::getenv("PULSE_SERVER")) return true;
+    std::error_code ec;
+    if (std::filesystem::exists("/dev/snd", ec)) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime) return false;
+    const std::filesystem::path dir(runtime);
+    return std::filesystem::exists(dir / "pulse" / "native", ec) ||
+           std::filesystem::exists(dir / "pipewire-0", ec);
+}
+
 void AudioOutput::open() {
     openAttempted_ = true;
+    if (!audioMayExist()) {
+        foundation::log("no audio output: no sound card or sound server");
+        return;
+    }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         foundation::log("no audio output: %@", SDL_GetError());
         return;
