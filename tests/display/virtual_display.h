@@ -2,7 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 // An Xvfb server of our own for window tests: it picks a free display number itself
-// (-displayfd) and is ended, by its process id, when the object goes.
+// (-displayfd) and is ended, by its process id, when the object goes, or with the test
+// process should that die first.
 class VirtualDisplay {
   public:
     VirtualDisplay() = default;
@@ -37,9 +36,15 @@ class VirtualDisplay {
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const int spawned = posix_spawnp(&pid_, "Xvfb", nullptr, nullptr, argv.data(), environ);
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            close(fds[0]);
+            execvp("Xvfb", argv.data());
+            _exit(127);
+        }
         close(fds[1]);
-        if (spawned != 0) {
+        if (pid_ < 0) {
             pid_ = 0;
             close(fds[0]);
             return std::nullopt;
