@@ -2,13 +2,36 @@
 
 namespace capture {
 
+namespace {
+constexpr double kHandOver = 0.01;
+}
+
+// A picture picked in the album: turned upright here, shown by the preview screen that the
+// library picker presents, and handed over on a later turn of the loop.
 void OrvexViewController::pickFromLibrary(platform::media::CameraPickerService&,
-                                          const platform::media::MediaInfo&) {}
+                                          const platform::media::MediaInfo& info) {
+    preview->addActivityIndicator();
+    preview->addImage(nullptr);
+    _image = nullptr;
+    const auto found = info.find(platform::media::kOriginalImageKey);
+    auto upright = scaleAndRotateImage(found == info.end() ? nullptr : found->second);
+    if (upright) _image = platform::graphics::Image::withPixels(upright->pixelBuffer());
+    std::weak_ptr<OrvexViewController> weak = weakSelf();
+    platform::foundation::RunLoop::main().scheduleTimer(kHandOver, false,
+                                                        [weak](platform::foundation::Timer&) {
+                                                            if (auto self = weak.lock())
+                                                                self->sendImage();
+                                                        });
+    pickerP->presentModalViewController(preview, true);
+}
+
+void OrvexViewController::sendImage() {
+    preview->addImage(_image);
+    _image = nullptr;
+}
 
 void OrvexViewController::push() {
     pickerP->pushViewController(preview, true);
 }
-
-void OrvexViewController::sendImage() {}
 
 }  // namespace capture

@@ -44,6 +44,22 @@ std::function<void(platform::ui::Control*)> Preview::actionNamed(std::string_vie
     return {};
 }
 
+void Preview::viewDidLoad() {
+    ViewController::viewDidLoad();
+    if (scrollView) view()->addSubview(scrollView);
+    if (scrollView && imageView) scrollView->addSubview(imageView);
+    navigationItem().setRightBarButtonItem(mail);
+}
+
+void Preview::viewDidAppear(bool) {
+    if (scrollView) view()->addSubview(scrollView);
+    if (scrollView && imageView) scrollView->addSubview(imageView);
+}
+
+void Preview::viewDidDisappear(bool) {
+    removeActivityIndicator();
+}
+
 void Preview::close() {
     dismissModalViewControllerAnimated(true);
     if (auto shown = getImageView()) shown->setImage(nullptr);

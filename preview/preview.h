@@ -25,6 +25,16 @@ class Preview : public platform::ui::ViewController,
     static std::shared_ptr<Preview> fromInterfaceResource(const std::string& name);
     ~Preview() override;
 
+    void addImage(const platform::graphics::ImagePtr& picture);
+    void addActivityIndicator();
+    void removeActivityIndicator();
+    void check();
+    platform::graphics::ImagePtr scaleAndRotateImage(const platform::graphics::ImagePtr& picture);
+
+    void viewDidLoad() override;
+    void viewDidAppear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
+
     void close();
     void back();
     void emailImage(platform::ui::Control* sender);
@@ -50,9 +60,13 @@ class Preview : public platform::ui::ViewController,
     std::shared_ptr<platform::ui::ScrollView> scrollView;
     std::shared_ptr<platform::ui::ImageView> imageView;
     std::weak_ptr<void> parent;
-    std::vector<unsigned char> data;
+    std::vector<std::uint8_t> data;
     std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator;
     std::shared_ptr<platform::foundation::Timer> timer;
+
+  private:
+    void showPicture(const platform::graphics::ImagePtr& picture);
+    void setNavigationBarInteraction(bool enabled);
 };
 
 }  // namespace preview

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/clock.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/graphics/png_codec.h"
+#include "preview/preview.h"
+
+namespace preview {
+namespace {
+
+using platform::foundation::Size;
+using platform::graphics::ImageOrientation;
+
+platform::graphics::ImagePtr picture(int w, int h, ImageOrientation tag = ImageOrientation::Up) {
+    auto pixels = std::make_shared<platform::graphics::PixelBuffer>(
+        w, h, platform::graphics::PixelBuffer::Format::Rgb24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            pixels->setPixel(x, y, 0xff000000u | static_cast<std::uint32_t>(x * 7 + y));
+    return std::make_shared<const platform::graphics::Image>(pixels, tag, 1.0f);
+}
+
+class PreviewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        loop().reset();
+        loop().setClock(std::make_shared<platform::foundation::VirtualClock>());
+        screen = Preview::fromInterfaceResource("Preview");
+    }
+    void TearDown() override {
+        screen.reset();
+        loop().reset();
+        loop().setClock(std::make_shared<platform::foundation::SystemClock>());
+    }
+    static platform::foundation::RunLoop& loop() { return platform::foundation::RunLoop::main(); }
+    std::shared_ptr<Preview> screen;
+    platform::foundation::SystemLog::Capture log;
+};
+
+TEST_F(PreviewTest, ContentKeepsTheScreensProportionsAndStartsFullyZoomedOut) {
+    struct Case {
+        int w, h;
+        Size content;
+        float minimum;
+    };
+    const Case cases[] = {{1600, 1200, {1600, 2180}, 0.2f},
+                          {1200, 1600, {1174.3119f, 1600}, 0.2725f},
+                          {1000, 1000, {733.94495f, 1000}, 0.436f},
+                          {320, 436, {320, 436}, 1.0f},
+                          {200, 100, {200, 272.5f}, 1.6f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.w);
+        screen->addImage(picture(c.w, c.h));
+        const auto& scroll = *screen->scrollView;
+        EXPECT_NEAR(scroll.contentSize().width, c.content.width, 1e-3);
+        EXPECT_NEAR(scroll.contentSize().height, c.content.height, 1e-3);
+        EXPECT_EQ(screen->imageView->frame().size, scroll.contentSize());
+        EXPECT_NEAR(scroll.minimumZoomScale(), c.minimum, 1e-4);
+        EXPECT_EQ(scroll.zoomScale(), scroll.minimumZoomScale());
+        EXPECT_EQ(scroll.maximumZoomScale(), 1.0f);
+        EXPECT_EQ(scroll.frame(), (platform::foundation::Rect{0, 44, 320, 436}));
+    }
+    // Every call replaced the pair: exactly one scroll view on the screen.
+    int scrolls = 0;
+    for (const auto& v : screen->view()->subviews())
+        scrolls += std::dynamic_pointer_cast<platform::ui::ScrollView>(v) != nullptr;
+    EXPECT_EQ(scrolls, 1);
+}
+
+TEST_F(PreviewTest, ShowsThePictureDecodedFromItsPngBytesUpright) {
+    screen->addImage(picture(30, 20, ImageOrientation::Right));
+    ASSERT_FALSE(screen->data.empty());
+    auto decoded = platform::graphics::decodePng(screen->data);
+    ASSERT_TRUE(decoded.ok());
+    const auto& shown = screen->imageView->image();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->size(), (Size{20, 30}));
+    EXPECT_EQ(shown->imageOrientation(), ImageOrientation::Up);
+    EXPECT_EQ(shown->pixels().pixel(3, 4), decoded.value()->pixels().pixel(3, 4));
+    screen->close();
+    EXPECT_EQ(screen->imageView->image(), nullptr);
+    EXPECT_FALSE(screen->data.empty());
+}
+
+TEST_F(PreviewTest, NoPictureLeavesAnEmptyScreen) {
+    screen->addImage(picture(64, 48));
+    screen->addImage(nullptr);
+    EXPECT_TRUE(screen->data.empty());
+    EXPECT_EQ(screen->imageView->image(), nullptr);
+    EXPECT_EQ(screen->imageView->superview(), nullptr);
+    EXPECT_EQ(log.lines().back(), "0.000000 0.000000 0.000000 0.000000 1.000000");
+    platform::ui::NavigationBar bar;
+    platform::ui::NavigationItem item;
+    EXPECT_FALSE(screen->navigationBarShouldPopItem(bar, item));
+}
+
+TEST_F(PreviewTest, PollRemovesTheIndicatorOnceAPictureShows) {
+    screen->addActivityIndicator();
+    screen->addImage(nullptr);
+    loop().runFor(0.45);
+    EXPECT_EQ(log.count("check"), 2);
+    screen->addImage(picture(16, 16));
+    loop().runFor(0.2);
+    EXPECT_EQ(log.count("done"), 1);
+    EXPECT_EQ(screen->activityIndicator, nullptr);
+    EXPECT_EQ(screen->timer, nullptr);
+    loop().runFor(1.0);
+    EXPECT_EQ(log.count("check"), 2);
+    // Leaving the screen while busy stops the poll too.
+    screen->addActivityIndicator();
+    screen->viewDidDisappear(false);
+    EXPECT_EQ(screen->timer, nullptr);
+}
+
+}  // namespace
+}  // namespace preview
