@@ -40,7 +40,9 @@ void unpremultiplyRow(const std::uint32_t* in, int width, std::uint8_t* out) {
         const unsigned alpha = p >> 24;
         for (int c = 0; c < 3; ++c) {
             const unsigned value = (p >> (8 * c)) & 0xFF;
-            out[c] = static_cast<std::uint8_t>(alpha == 0 ? 0 : (value * 255 + alpha / 2) / alpha);
+            // Clamped: a colour brighter than its alpha is not valid premultiplied data.
+            out[c] = static_cast<std::uint8_t>(
+                alpha == 0 ? 0 : std::min(255u, (value * 255 + alpha / 2) / alpha));
         }
         out[3] = static_cast<std::uint8_t>(alpha);
     }
