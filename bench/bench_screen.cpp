@@ -160,12 +160,11 @@ std::unique_ptr<display::SdlWindow> openWindow(benchmark::State& state) {
 
 // A 30 fps camera: each frame arrives, is composed and presented; only that is timed.
 void BM_ComposeAndPresentCameraFrame(benchmark::State& state) {
+    foundation::RunLoop loop;  // outlives the window, which is its event source
     auto sdl = openWindow(state);
     if (!sdl) return;
     CaptureScreen screen;
-    foundation::RunLoop loop;
     sdl->show(screen.window, loop);
-    state.SetLabel(sdl->rendererName());
     sdl->turnEnded();
     const graphics::ImagePtr frames[] = {cameraFrame(0), cameraFrame(1)};
     int next = 0;
@@ -196,10 +195,10 @@ double cpuSeconds() {
 
 // The window shown with no camera frames and nothing happening, for ten seconds.
 void BM_IdleWindowCpu(benchmark::State& state) {
+    foundation::RunLoop loop;  // outlives the window, which is its event source
     auto sdl = openWindow(state);
     if (!sdl) return;
     CaptureScreen screen;
-    foundation::RunLoop loop;
     sdl->show(screen.window, loop);
     loop.runFor(0.5);  // the first frames
     for (auto _ : state) {

@@ -11,8 +11,6 @@
 #include "platform/ui/window.h"
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
 union SDL_Event;
 
 namespace platform::display {
@@ -42,10 +40,8 @@ class SdlWindow final : public foundation::EventSource {
     SdlWindow& operator=(const SdlWindow&) = delete;
 
     int scale() const { return scale_; }
-    // The SDL renderer that presents ("opengl", "software", ...).
-    std::string rendererName() const;
 
-    // Shows `window` and becomes the event source of `loop`.
+    // Shows `window` and becomes the event source of `loop`, which must outlive this.
     void show(std::shared_ptr<ui::Window> window,
               foundation::RunLoop& loop = foundation::RunLoop::main());
     void setEscapeHandler(std::function<void()> handler) { escapeHandler_ = std::move(handler); }
@@ -70,8 +66,6 @@ class SdlWindow final : public foundation::EventSource {
     void setIcon();
 
     SDL_Window* sdlWindow_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
     std::uint32_t wakeEvent_ = 0;
     int scale_ = 1;
 
@@ -86,6 +80,7 @@ class SdlWindow final : public foundation::EventSource {
     double lastPresent_ = -1.0;
     std::optional<double> nextFrameAt_;
     std::uint64_t presentedFrames_ = 0;
+    bool presentFailureLogged_ = false;
 };
 
 }  // namespace platform::display

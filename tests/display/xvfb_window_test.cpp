@@ -34,16 +34,9 @@ class WindowUnderXvfb : public testing::Test {
         if (previous) previousDisplay_ = previous;
         setenv("DISPLAY", display->c_str(), 1);
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-        // What is tested is the way of the events. SDL's own renderer on the X server's
-        // shared memory keeps the GL driver out of the process: its allocations, kept until
-        // exit, are past the leak checker's sight once SDL has unloaded it.
-        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
     void TearDown() override {
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
-        SDL_ResetHint(SDL_HINT_RENDER_DRIVER);
-        SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
         if (previousDisplay_) {
             setenv("DISPLAY", previousDisplay_->c_str(), 1);
         } else {
