@@ -155,13 +155,7 @@ void OrvexViewController::viewDidLoad() {
     preview->setParent(self());
     loadSounds();
 
-    sidebar->setHidden(false);
-    side->setHidden(false);
-    bSlider->setHidden(true);
-    back->setHidden(true);
-    for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(true);
-    main->setHidden(false);
-    zoomReset();
+    arrangeForQuickShot();
 }
 
 void OrvexViewController::buildSidebarButtons() {

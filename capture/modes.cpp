@@ -17,6 +17,17 @@ void OrvexViewController::installLiveView() {
     view()->addSubview(main);
 }
 
+// What Quick Shot shows, as the screen is built and whenever the mode is entered.
+void OrvexViewController::arrangeForQuickShot() {
+    sidebar->setHidden(false);
+    side->setHidden(false);
+    bSlider->setHidden(true);
+    back->setHidden(true);
+    for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(true);
+    main->setHidden(false);
+    zoomReset();
+}
+
 void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::ui::TabBarItem&) {
     // A hide still pending from an earlier Zoom selection must not hide the sidebar that
     // this mode shows.
@@ -33,13 +44,7 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
 
     if (selectedTag() == QuickShot) {
         installLiveView();
-        sidebar->setHidden(false);
-        side->setHidden(false);
-        bSlider->setHidden(true);
-        back->setHidden(true);
-        for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(true);
-        main->setHidden(false);
-        zoomReset();
+        arrangeForQuickShot();
     }
     if (selectedTag() == Zoom) {
         if (side->center().x > kOpenTest) {

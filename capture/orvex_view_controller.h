@@ -167,6 +167,7 @@ class OrvexViewController : public platform::ui::ViewController,
     std::shared_ptr<OrvexViewController> self();
     std::weak_ptr<OrvexViewController> weakSelf();
     void installLiveView();
+    void arrangeForQuickShot();
     void scheduleGetPhoto(double delay);
     void buildSidebarButtons();
     void buildFlashButton();
