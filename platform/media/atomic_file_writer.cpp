@@ -1,5 +1,9 @@
 #include "platform/media/atomic_file_writer.h"
 
+#include <sys/stat.h>
+
+#include <fstream>
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -43,6 +47,16 @@ void syncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
+// Photographs are ordinary files: readable as the user's umask allows, not private to us
+// as a temporary file starts out.
+static mode_t ordinaryFileMode() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Umask:", 0) == 0)
+            return 0666 & ~static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    return 0644;
+}
+
 WrittenFile writeNewFileAtomically(const std::filesystem::path& folder, const std::string& stem,
                                    const std::string& suffix, std::span<const std::uint8_t> bytes) {
     std::error_code ec;
@@ -52,6 +66,7 @@ WrittenFile writeNewFileAtomically(const std::filesystem::path& folder, const st
     std::string temporary = (folder / ("." + stem + suffix + ".XXXXXX")).string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return {{}, describe("cannot create a file in", folder, errno)};
+    ::fchmod(fd, ordinaryFileMode());
     std::optional<std::string> error = writeAndSync(fd, temporary, bytes);
     if (::close(fd) != 0 && !error) error = describe("cannot close", temporary, errno);
     for (int attempt = 0; !error; ++attempt) {

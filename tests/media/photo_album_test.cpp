@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "platform/media/photo_album.h"
 
 #include <fcntl.h>
@@ -105,6 +107,11 @@ TEST_F(PhotoAlbumTest, SavesInTheSameMillisecondGetTheirOwnFiles) {
     ASSERT_TRUE(red && blue);
     EXPECT_GT(red.value()->pixels().pixel(20, 15) >> 16 & 0xFF, 240u);
     EXPECT_GT(blue.value()->pixels().pixel(20, 15) & 0xFF, 240u);
+    // Ordinary files, as the umask makes them: not left private like a temporary file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    const auto permissions = std::filesystem::status(pictures[0]).permissions();
+    EXPECT_EQ(static_cast<mode_t>(permissions) & 0777, 0666 & ~mask);
 }
 
 TEST_F(PhotoAlbumTest, CompletionsRunOnTheLoopInTheOrderOfTheSaves) {
