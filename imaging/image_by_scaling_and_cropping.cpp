@@ -3,7 +3,7 @@
 #include <cmath>
 #include <optional>
 
-#include "imaging/aspect_fill.h"
+#include "imaging/fill_rect.h"
 #include "imaging/orient_pixels.h"
 #include "imaging/resample.h"
 #include "platform/foundation/log.h"

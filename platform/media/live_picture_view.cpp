@@ -1,6 +1,6 @@
 #include "platform/media/live_picture_view.h"
 
-#include "imaging/aspect_fill.h"
+#include "imaging/fill_rect.h"
 #include "imaging/orient_pixels.h"
 #include "platform/graphics/drawing_context.h"
 

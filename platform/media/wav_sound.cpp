@@ -28,12 +28,12 @@ std::size_t frameBytes(const WavSound& sound) {
 graphics::Result<WavSound> loadWav(const std::filesystem::path& path) {
     if (std::string error = fileSizeError(path); !error.empty())
         return graphics::Result<WavSound>::failure(error);
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV(path.c_str(), &spec, &buffer, &length))
+    if (!SDL_LoadWAV(path.c_str(), &format, &buffer, &length))
         return graphics::Result<WavSound>::failure(SDL_GetError());
-    WavSound sound{spec.format, spec.channels, spec.freq, {buffer, buffer + length}};
+    WavSound sound{format.format, format.channels, format.freq, {buffer, buffer + length}};
     SDL_FreeWAV(buffer);
     if (frameBytes(sound) == 0 || sound.bytes.size() < frameBytes(sound))
         return graphics::Result<WavSound>::failure("no sound data");

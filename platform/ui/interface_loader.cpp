@@ -62,40 +62,40 @@ TextAlignment alignmentFrom(const std::string& name) {
     return TextAlignment::Left;
 }
 
-void setViewProperties(View& view, const json& spec) {
-    if (spec.contains("frame")) view.setFrame(rectFrom(spec["frame"]));
-    if (spec.contains("hidden")) view.setHidden(spec["hidden"].get<bool>());
-    if (spec.contains("userInteractionEnabled"))
-        view.setUserInteractionEnabled(spec["userInteractionEnabled"].get<bool>());
-    if (spec.contains("backgroundColor"))
-        view.setBackgroundColor(colorFrom(spec["backgroundColor"]));
-    if (spec.contains("tag")) view.setTag(spec["tag"].get<int>());
+void setViewProperties(View& view, const json& item) {
+    if (item.contains("frame")) view.setFrame(rectFrom(item["frame"]));
+    if (item.contains("hidden")) view.setHidden(item["hidden"].get<bool>());
+    if (item.contains("userInteractionEnabled"))
+        view.setUserInteractionEnabled(item["userInteractionEnabled"].get<bool>());
+    if (item.contains("backgroundColor"))
+        view.setBackgroundColor(colorFrom(item["backgroundColor"]));
+    if (item.contains("tag")) view.setTag(item["tag"].get<int>());
     if (auto* label = dynamic_cast<Label*>(&view)) {
-        if (spec.contains("text")) label->setText(spec["text"].get<std::string>());
-        if (spec.contains("fontSize")) label->setFontSize(spec["fontSize"].get<float>());
-        if (spec.contains("bold")) label->setBold(spec["bold"].get<bool>());
-        if (spec.contains("textColor")) label->setTextColor(colorFrom(spec["textColor"]));
-        if (spec.contains("alignment"))
-            label->setTextAlignment(alignmentFrom(spec["alignment"].get<std::string>()));
+        if (item.contains("text")) label->setText(item["text"].get<std::string>());
+        if (item.contains("fontSize")) label->setFontSize(item["fontSize"].get<float>());
+        if (item.contains("bold")) label->setBold(item["bold"].get<bool>());
+        if (item.contains("textColor")) label->setTextColor(colorFrom(item["textColor"]));
+        if (item.contains("alignment"))
+            label->setTextAlignment(alignmentFrom(item["alignment"].get<std::string>()));
     }
     if (auto* imageView = dynamic_cast<ImageView*>(&view)) {
-        if (spec.contains("image"))
-            imageView->setImage(imageNamed(spec["image"].get<std::string>()));
-        if (spec.contains("contentMode"))
-            imageView->setContentMode(static_cast<ContentMode>(spec["contentMode"].get<int>()));
+        if (item.contains("image"))
+            imageView->setImage(imageNamed(item["image"].get<std::string>()));
+        if (item.contains("contentMode"))
+            imageView->setContentMode(static_cast<ContentMode>(item["contentMode"].get<int>()));
     }
     if (auto* button = dynamic_cast<Button*>(&view)) {
-        if (spec.contains("title")) button->setTitle(spec["title"].get<std::string>());
-        if (spec.contains("image")) button->setImage(imageNamed(spec["image"].get<std::string>()));
-        if (spec.contains("backgroundImage"))
-            button->setBackgroundImage(imageNamed(spec["backgroundImage"].get<std::string>()));
+        if (item.contains("title")) button->setTitle(item["title"].get<std::string>());
+        if (item.contains("image")) button->setImage(imageNamed(item["image"].get<std::string>()));
+        if (item.contains("backgroundImage"))
+            button->setBackgroundImage(imageNamed(item["backgroundImage"].get<std::string>()));
     }
 }
 
-void setProperties(InterfaceObject& object, const json& spec) {
-    if (object.view) setViewProperties(*object.view, spec);
-    if (object.barButtonItem && spec.contains("title"))
-        object.barButtonItem->setTitle(spec["title"].get<std::string>());
+void setProperties(InterfaceObject& object, const json& item) {
+    if (object.view) setViewProperties(*object.view, item);
+    if (object.barButtonItem && item.contains("title"))
+        object.barButtonItem->setTitle(item["title"].get<std::string>());
 }
 
 using Objects = std::map<std::string, InterfaceObject>;
@@ -106,8 +106,8 @@ const InterfaceObject& lookUp(const Objects& objects, const std::string& id) {
     return it->second;
 }
 
-void addSubviews(const Objects& objects, const json& spec) {
-    for (const auto& item : spec["objects"]) {
+void addSubviews(const Objects& objects, const json& resource) {
+    for (const auto& item : resource["objects"]) {
         if (!item.contains("subviews")) continue;
         const auto& parent = lookUp(objects, item.at("id").get<std::string>());
         if (!parent.view)
@@ -153,28 +153,28 @@ json readResource(std::string_view name) {
     const auto path = foundation::Bundle::main().pathForResource(name, "json");
     if (!path) throw InterfaceError("not found among the application's resources");
     std::ifstream in(*path);
-    json spec = json::parse(in, nullptr, true, true);
-    if (!spec.is_object() || !spec.contains("objects") || !spec["objects"].is_array())
+    json resource = json::parse(in, nullptr, true, true);
+    if (!resource.is_object() || !resource.contains("objects") || !resource["objects"].is_array())
         throw InterfaceError("it has no list of objects");
-    return spec;
+    return resource;
 }
 
-Objects build(const json& spec, const InterfaceObject* owner) {
+Objects build(const json& resource, const InterfaceObject* owner) {
     Objects objects;
     if (owner) objects["owner"] = *owner;
-    for (const auto& item : spec["objects"]) {
+    for (const auto& item : resource["objects"]) {
         const auto id = item.at("id").get<std::string>();
         if (objects.contains(id)) throw InterfaceError("two objects with id \"" + id + "\"");
         auto object = makeFrameworkObject(item.at("class").get<std::string>());
         setProperties(object, item);
         objects.emplace(id, std::move(object));
     }
-    addSubviews(objects, spec);
-    for (const auto& o : spec.value("outlets", json::array()))
+    addSubviews(objects, resource);
+    for (const auto& o : resource.value("outlets", json::array()))
         connectOutlet(lookUp(objects, o.at("from").get<std::string>()),
                       o.at("outlet").get<std::string>(),
                       lookUp(objects, o.at("to").get<std::string>()));
-    for (const auto& a : spec.value("actions", json::array()))
+    for (const auto& a : resource.value("actions", json::array()))
         connectAction(lookUp(objects, a.at("from").get<std::string>()),
                       a.value("event", static_cast<unsigned>(ControlEventTouchUpInside)),
                       lookUp(objects, a.at("to").get<std::string>()),

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "imaging/aspect_fill.h"
+#include "imaging/fill_rect.h"
 #include "imaging/crop_rect.h"
 #include "imaging/image_by_scaling_and_cropping.h"
 #include "imaging/image_in_rect.h"

@@ -1,4 +1,4 @@
-#include "imaging/aspect_fill.h"
+#include "imaging/fill_rect.h"
 
 namespace imaging {
 
