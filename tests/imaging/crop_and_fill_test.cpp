@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "imaging/fill_rect.h"
 #include "imaging/crop_rect.h"
+#include "imaging/fill_rect.h"
 #include "imaging/image_by_scaling_and_cropping.h"
 #include "imaging/image_in_rect.h"
 #include "imaging/resolution_preset.h"
