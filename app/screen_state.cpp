@@ -3,7 +3,6 @@
 namespace app {
 
 namespace {
-constexpr float kOpenTest = 50.0f;
 
 nlohmann::json soundCounts(const capture::OrvexViewController& screen) {
     nlohmann::json sounds = nlohmann::json::object();
@@ -51,7 +50,7 @@ nlohmann::json describeState(const Application& application) {
     state["nTimer"] = screen.nTimer;
     state["loop"] = screen.loop;
     state["timer"] = screen.timer != nullptr;
-    state["sidebar"] = screen.side && screen.side->center().x > kOpenTest ? "open" : "closed";
+    state["sidebar"] = screen.sidebarIsOpen() ? "open" : "closed";
     state["flash"] = screen.picker ? screen.picker->cameraFlashMode() : 0;
     state["spinner"] = screen.activityIndicator != nullptr;
     state["tabBarEnabled"] = screen.tabBar && screen.tabBar->isUserInteractionEnabled();

@@ -9,7 +9,6 @@ namespace capture {
 using platform::foundation::log;
 
 namespace {
-constexpr float kOpenTest = 50.0f;
 constexpr float kTabBarStrip = 425.0f;
 
 constexpr std::int32_t kTimerLengths[] = {3, 5, 10, 15, 30};
@@ -49,7 +48,7 @@ void OrvexViewController::touchesBegan(const platform::ui::Touches& touches) {
     const int mode = selectedTag();
     if (mode != Library && !touches.empty()) {
         const float y = touches.front().locationInView(view().get()).y;
-        if (side->center().x > kOpenTest) this->mode();
+        if (sidebarIsOpen()) this->mode();
         tabBar->setUserInteractionEnabled(false);
         if (selectedTag() == Timer) setCountdownLength(false);
         if (y >= kTabBarStrip) {

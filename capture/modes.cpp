@@ -8,7 +8,6 @@ namespace capture {
 using platform::foundation::log;
 
 namespace {
-constexpr float kOpenTest = 50.0f;
 constexpr double kHideDelay = 0.5;
 }  // namespace
 
@@ -47,7 +46,7 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
         arrangeForQuickShot();
     }
     if (selectedTag() == Zoom) {
-        if (side->center().x > kOpenTest) {
+        if (sidebarIsOpen()) {
             tabBar->setSelectedItem(tabBar->items()[0]);
             mode();
             std::weak_ptr<OrvexViewController> weak = weakSelf();

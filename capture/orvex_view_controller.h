@@ -115,6 +115,10 @@ class OrvexViewController : public platform::ui::ViewController,
     // Album saves reported back so far.
     int savesReported() const { return savesReported_; }
 
+    // Closed or open, told everywhere by the centre x of `side` against this.
+    static constexpr float kSidebarOpenTest = 50.0f;
+    bool sidebarIsOpen() const { return side && side->center().x > kSidebarOpenTest; }
+
     // The mode: the tag of the tab bar's selected item, read afresh at every use.
     int selectedTag() const;
 

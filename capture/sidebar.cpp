@@ -11,7 +11,6 @@ using platform::foundation::log;
 using platform::ui::imageNamed;
 
 namespace {
-constexpr float kOpenTest = 50.0f;
 constexpr float kSlide = 117.0f;
 constexpr double kSlideDuration = 0.5;
 
@@ -43,7 +42,7 @@ void OrvexViewController::mode() {
     slide->play();
     platform::ui::View::beginAnimations();
     platform::ui::View::setAnimationDuration(kSlideDuration);
-    const bool closed = side->center().x < kOpenTest;
+    const bool closed = side->center().x < kSidebarOpenTest;
     if (closed && !timer) {
         slideSidebarGroup(kSlide);
         side->setImage(imageNamed("b_close.png"));

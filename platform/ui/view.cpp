@@ -124,16 +124,15 @@ void View::removeFromSuperview() {
 
 void View::replaceSubview(const std::shared_ptr<View>& existing,
                           const std::shared_ptr<View>& replacement) {
-    auto at = std::find(subviews_.begin(), subviews_.end(), existing);
-    if (at == subviews_.end() || !replacement || replacement == existing) return;
-    const auto index = at - subviews_.begin();
-    addSubview(replacement);
-    subviews_.pop_back();
-    subviews_.insert(subviews_.begin() + (index < static_cast<std::ptrdiff_t>(subviews_.size())
-                                              ? index
-                                              : static_cast<std::ptrdiff_t>(subviews_.size())),
-                     replacement);
-    existing->removeFromSuperview();
+    if (!replacement || replacement == existing || isDescendantOf(*replacement)) return;
+    if (std::find(subviews_.begin(), subviews_.end(), existing) == subviews_.end()) return;
+    replacement->removeFromSuperview();
+    *std::find(subviews_.begin(), subviews_.end(), existing) = replacement;
+    replacement->superview_ = weak_from_this();
+    existing->superview_.reset();
+    existing->didMoveToWindow();
+    replacement->didMoveToWindow();
+    setNeedsDisplay();
 }
 
 bool View::isDescendantOf(const View& ancestor) const {
