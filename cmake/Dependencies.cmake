@@ -10,6 +10,7 @@ find_package(benchmark REQUIRED)
 pkg_check_modules(cairo REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(turbojpeg REQUIRED IMPORTED_TARGET libturbojpeg)
 pkg_check_modules(exif REQUIRED IMPORTED_TARGET libexif)
+pkg_check_modules(deflate REQUIRED IMPORTED_TARGET libdeflate)
 pkg_check_modules(gstreamer REQUIRED IMPORTED_TARGET gstreamer-1.0 gstreamer-app-1.0
   gstreamer-video-1.0)
 pkg_check_modules(gmime REQUIRED IMPORTED_TARGET gmime-3.0)
