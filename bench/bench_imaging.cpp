@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "bench/photo_like.h"
 #include "imaging/process_capture.h"
 #include "imaging/scale_and_rotate_image.h"
 #include "platform/graphics/exif_orientation.h"
@@ -50,28 +51,10 @@ fs::path outputFolder() {
     return out ? fs::path(out) : fs::temp_directory_path();
 }
 
-// Smooth shading with fine grain, roughly what a camera delivers.
-Bytes photoLikeJpeg(int width, int height) {
-    PixelBuffer pixels(width, height, PixelBuffer::Format::Rgb24);
-    std::mt19937 noise(7);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const double u = double(x) / width, v = double(y) / height;
-            const int grain = static_cast<int>(noise() % 9) - 4;
-            auto level = [grain](double f) {
-                return static_cast<std::uint32_t>(std::clamp(f * 255 + grain, 0.0, 255.0));
-            };
-            pixels.setPixel(x, y,
-                            0xFF000000u | level(0.5 + 0.4 * std::sin(6 * u + 2 * v)) << 16 |
-                                level(0.3 + 0.6 * v * u) << 8 | level(0.6 - 0.4 * std::cos(9 * v)));
-        }
-    return withExifOrientation(valueOrThrow(encodeJpeg(pixels, 95)), 6);
-}
-
 fs::path input(const char* variable, const char* name, int width, int height) {
     if (const char* given = std::getenv(variable)) return given;
     const fs::path made = outputFolder() / name;
-    if (!fs::exists(made)) writeFile(made, photoLikeJpeg(width, height));
+    if (!fs::exists(made)) writeFile(made, bench::photoLikeJpeg(width, height));
     return made;
 }
 
@@ -141,7 +124,9 @@ void stepEnlargeFor7Mpx(benchmark::State& state) {
 
 void stepEncodeAlbumPng(benchmark::State& state) {
     const ImagePtr picked = valueOrThrow(decodeJpeg(readFile(albumInput())));
-    for (auto _ : state) benchmark::DoNotOptimize(encodePng(picked->pixels()));
+    std::size_t size = 0;
+    for (auto _ : state) size = valueOrThrow(encodePng(picked->pixels())).size();
+    state.counters["png_MB"] = static_cast<double>(size) / 1e6;
 }
 
 void stepDecodeAlbumPng(benchmark::State& state) {

@@ -1,12 +1,15 @@
 // The screen's costs: composing (and, in a window, presenting) one camera frame at scale 2
-// under a full overlay, drawing the overlay itself, and the CPU an idle window uses.
+// under a full overlay, drawing the overlay itself, panning and zooming a 12-megapixel
+// photograph on the preview screen, and the CPU an idle window uses.
 // The window benchmarks need a display; on a machine without one run them under Xvfb:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench_screen
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,11 +18,13 @@
 #include "platform/display/screen_compositor.h"
 #include "platform/display/sdl_window.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/graphics/reduced_copies.h"
 #include "platform/media/live_picture_view.h"
 #include "platform/ui/button.h"
 #include "platform/ui/image_named.h"
 #include "platform/ui/image_view.h"
 #include "platform/ui/label.h"
+#include "platform/ui/scroll_view.h"
 #include "platform/ui/slider.h"
 #include "platform/ui/tab_bar.h"
 #include "platform/ui/window.h"
@@ -150,6 +155,105 @@ void BM_ComposeChangedOverlay(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ComposeChangedOverlay)->Unit(benchmark::kMillisecond);
+
+// A 12-megapixel photograph as the album delivers it, made upright.
+graphics::ImagePtr photograph() {
+    static const graphics::ImagePtr image = [] {
+        auto pixels = std::make_shared<graphics::PixelBuffer>(4032, 3024,
+                                                              graphics::PixelBuffer::Format::Rgb24);
+        for (int y = 0; y < pixels->height(); ++y)
+            for (int x = 0; x < pixels->width(); ++x)
+                pixels->setPixel(x, y,
+                                 0xFF000000u | static_cast<std::uint32_t>(x * 255 / 4032) << 16 |
+                                     static_cast<std::uint32_t>(y * 255 / 3024) << 8 |
+                                     static_cast<std::uint32_t>((x ^ y) & 0xFF));
+        return graphics::Image::withPixels(pixels);
+    }();
+    return image;
+}
+
+// The preview screen's picture: a zooming scroll view over the photograph at its own size.
+struct PreviewScreen : ui::ScrollViewDelegate {
+    std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>();
+    std::shared_ptr<ui::ScrollView> scroll =
+        std::make_shared<ui::ScrollView>(Rect{0, 44, 320, 436});
+    std::shared_ptr<ui::ImageView> picture = std::make_shared<ui::ImageView>(photograph());
+
+    std::shared_ptr<ui::View> viewForZoomingInScrollView(ui::ScrollView&) override {
+        return picture;
+    }
+};
+
+std::shared_ptr<PreviewScreen> previewScreen() {
+    ui::setScreenScale(kScale);
+    auto screen = std::make_shared<PreviewScreen>();
+    screen->scroll->setContentSize(screen->picture->frame().size);
+    screen->scroll->setDelegate(screen);
+    screen->scroll->addSubview(screen->picture);
+    screen->window->addSubview(screen->scroll);
+    screen->window->makeKeyAndVisible();
+    return screen;
+}
+
+// Each frame the picture moves by a finger's drag at the zoom given (in percent); the first
+// frame, which makes the picture's reduced copies, is not timed.
+void BM_PanPreviewPicture(benchmark::State& state) {
+    const float zoom = static_cast<float>(state.range(0)) / 100.0f;
+    auto screen = previewScreen();
+    display::ScreenCompositor compositor(screen->window, kScale);
+    screen->scroll->setZoomScale(zoom);
+    compositor.compose(0.0);
+    const float spanX = std::max(0.0f, 4032 * zoom - 320),
+                spanY = std::max(0.0f, 3024 * zoom - 436);
+    int frame = 0;
+    for (auto _ : state) {
+        const float t = static_cast<float>(frame++ % 16) / 15.0f;
+        screen->scroll->setContentOffset({spanX * t, spanY * (1.0f - t)});
+        compositor.compose(0.0);
+    }
+}
+BENCHMARK(BM_PanPreviewPicture)->Arg(20)->Arg(50)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// A pinch: each frame another zoom between 0.2 and 1, about the picture's middle. The
+// slowest frame is reported too: a pinch must not stutter at any zoom.
+void BM_PinchPreviewPicture(benchmark::State& state) {
+    auto screen = previewScreen();
+    display::ScreenCompositor compositor(screen->window, kScale);
+    screen->scroll->setZoomScale(0.2f);
+    compositor.compose(0.0);
+    int frame = 0;
+    double slowest = 0.0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const float zoom = 0.2f + 0.8f * static_cast<float>(frame++ % 41) / 40.0f;
+        screen->scroll->setZoomScale(zoom);
+        screen->scroll->setContentOffset({2016 * zoom - 160, 1512 * zoom - 218});
+        compositor.compose(0.0);
+        slowest = std::max(slowest, std::chrono::duration<double, std::milli>(
+                                        std::chrono::steady_clock::now() - start)
+                                        .count());
+    }
+    state.counters["slowest_frame_ms"] = slowest;
+}
+BENCHMARK(BM_PinchPreviewPicture)->Unit(benchmark::kMillisecond);
+
+// What a new picture costs once, before its first frame: its reduced copies.
+void BM_PrepareReducedCopies(benchmark::State& state) {
+    const graphics::PixelBuffer& original = photograph()->pixels();
+    for (auto _ : state) {
+        // New pixels each time: the copies are kept with the pixels they were made from.
+        state.PauseTiming();
+        auto pixels = std::make_shared<graphics::PixelBuffer>(
+            original.width(), original.height(), original.format(),
+            graphics::PixelBuffer::Contents::Unspecified);
+        std::memcpy(pixels->data(), original.data(),
+                    static_cast<std::size_t>(original.stride()) * original.height());
+        const auto fresh = graphics::Image::withPixels(pixels);
+        state.ResumeTiming();
+        graphics::prepareReducedCopies(*fresh);
+    }
+}
+BENCHMARK(BM_PrepareReducedCopies)->Unit(benchmark::kMillisecond);
 
 std::unique_ptr<display::SdlWindow> openWindow(benchmark::State& state) {
     std::string error;

@@ -4,7 +4,7 @@ Run through bench/peers, which installs the peers and builds Orvex's benchmark f
 Every tool starts from the same input files and writes the same output sizes; in-process
 tools are timed inside their own process (median after a warm-up), command-line tools as
 whole processes and reported apart. PEERS_RUNS, PEERS_ROUNDS and PEERS_PROCESS_RUNS set the
-repetitions.
+repetitions; PEERS_WORKLOADS (e.g. "ALBUM" or "T0,T1") runs only some workloads.
 """
 import json
 import os
@@ -17,7 +17,9 @@ import cv2
 import numpy as np
 from PIL import Image, ImageOps
 
-WORKLOADS = ["T0", "T1", "T2", "Z2", "Z8", "ALBUM"]
+ALL_WORKLOADS = ["T0", "T1", "T2", "Z2", "Z8", "ALBUM"]
+WORKLOADS = [w for w in os.environ.get("PEERS_WORKLOADS", ",".join(ALL_WORKLOADS)).split(",")
+             if w in ALL_WORKLOADS]
 EXPECTED_SIZE = {"T0": (1536, 2048), "T1": (1936, 2584), "T2": (2368, 3160),
                  "Z2": (768, 1024), "Z8": (768, 1024)}
 # Centred crops and aspect fills of the upright 1536 x 2048 camera picture.
@@ -143,7 +145,8 @@ def run_commands(commands):
 def orvex_medians(binary, camera, album, out, runs):
     environment = dict(os.environ, ORVEX_BENCH_CAMERA_JPEG=camera, ORVEX_BENCH_ALBUM_JPEG=album,
                        ORVEX_BENCH_OUT=out)
-    report = subprocess.run([binary, "--benchmark_filter=^Workload/", "--benchmark_format=json",
+    chosen = "|".join(WORKLOADS)
+    report = subprocess.run([binary, f"--benchmark_filter=^Workload/({chosen})(/|$)", "--benchmark_format=json",
                              f"--benchmark_repetitions={runs}"],
                             env=environment, check=True, capture_output=True, text=True)
     medians = {}
@@ -162,6 +165,8 @@ def vips_medians(binary, camera, album, out, runs):
 def check_sizes(out, tools):
     for tool in tools:
         for name, size in EXPECTED_SIZE.items():
+            if name not in WORKLOADS:
+                continue
             path = f"{out}/{tool}-{name}.jpg"
             if os.path.exists(path) and Image.open(path).size != size:
                 print(f"WARNING {path} is {Image.open(path).size}, expected {size}")

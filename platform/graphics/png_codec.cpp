@@ -1,51 +1,149 @@
 #include "platform/graphics/png_codec.h"
 
-#include <png.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/graphics/parallel_rows.h"
 #include "platform/graphics/picture_limits.h"
+#include "platform/graphics/png_chunks.h"
+#include "platform/graphics/png_deflate.h"
+#include "platform/graphics/png_filters.h"
+#include "platform/graphics/png_libpng_decode.h"
 
 namespace platform::graphics {
 
 namespace {
 
-bool hasPngSignature(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) == 0;
+// The row filters may read this far past the image data.
+constexpr std::size_t kReadSlack = 16;
+
+// Every this many rows the encoder starts afresh with a row that needs nothing above it, so
+// that decoding can be spread over the cores from there.
+constexpr int kIndependentRowEvery = 64;
+
+struct Decompressor {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// Our own reading covers what album pictures and our own files are: 8-bit RGB or RGBA, not
+// interlaced, without a colour key. libpng reads everything else.
+bool isPlainColour(const png::Chunks& chunks) {
+    const png::Header& h = chunks.header;
+    return h.bitDepth == 8 && (h.colorType == png::kRgb || h.colorType == png::kRgbAlpha) &&
+           h.compression == 0 && h.filterMethod == 0 && h.interlace == 0 &&
+           !chunks.hasTransparency && !chunks.unusual;
 }
 
-// Cairo's Argb32 is premultiplied; PNG stores straight alpha.
-void premultiply(PixelBuffer& pixels) {
-    for (int y = 0; y < pixels.height(); ++y) {
-        auto* bytes = reinterpret_cast<std::uint8_t*>(pixels.row(y));
-        for (int x = 0; x < pixels.width(); ++x, bytes += 4) {
-            const unsigned alpha = bytes[3];
-            if (alpha == 255) continue;
-            for (int c = 0; c < 3; ++c)
-                bytes[c] = static_cast<std::uint8_t>((bytes[c] * alpha + 127) / 255);
+// libpng stops inflating once it has the last row and lets a wrong checksum after it pass
+// with a warning, so for the files it reads the stream is checked to its end here first.
+// Inflating stops, refused, past twice what the largest layout of the picture can hold, so
+// that a small file cannot keep us inflating for long.
+bool zlibStreamHoldsTogether(const png::Chunks& chunks) {
+    const std::uint64_t limit =
+        2 * std::uint64_t{chunks.header.height} * (1 + 8 * std::uint64_t{chunks.header.width});
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK) return false;
+    std::uint8_t discard[1 << 16];
+    int status = Z_OK;
+    for (const auto& piece : chunks.imageData) {
+        zs.next_in = const_cast<std::uint8_t*>(piece.data());
+        zs.avail_in = static_cast<uInt>(piece.size());
+        while (status == Z_OK && zs.avail_in > 0) {
+            zs.next_out = discard;
+            zs.avail_out = sizeof discard;
+            status = inflate(&zs, Z_NO_FLUSH);
+            if (zs.total_out > limit) status = Z_DATA_ERROR;
         }
+        if (status != Z_OK) break;
     }
+    while (status == Z_OK) {  // what is still inside zlib after the last input
+        zs.next_out = discard;
+        zs.avail_out = sizeof discard;
+        status = inflate(&zs, Z_NO_FLUSH);
+        if (status == Z_OK && zs.avail_out == sizeof discard) break;
+    }
+    inflateEnd(&zs);
+    return status == Z_STREAM_END;
 }
 
-void unpremultiplyRow(const std::uint32_t* in, int width, std::uint8_t* out) {
-    for (int x = 0; x < width; ++x, out += 4) {
-        const std::uint32_t p = in[x];
-        const unsigned alpha = p >> 24;
-        for (int c = 0; c < 3; ++c) {
-            const unsigned value = (p >> (8 * c)) & 0xFF;
-            // Clamped: a colour brighter than its alpha is not valid premultiplied data.
-            out[c] = static_cast<std::uint8_t>(
-                alpha == 0 ? 0 : std::min(255u, (value * 255 + alpha / 2) / alpha));
-        }
-        out[3] = static_cast<std::uint8_t>(alpha);
+DecodeResult decodeWithLibpng(std::span<const std::uint8_t> bytes, const png::Chunks& chunks) {
+    if (!zlibStreamHoldsTogether(chunks))
+        return DecodeResult::failure("corrupt or truncated PNG data: bad compressed data");
+    return decodePngWithLibpng(bytes);
+}
+
+// The rows at which decoding may start afresh, one stretch per core as even as they allow.
+std::vector<int> independentStretches(const std::uint8_t* data, std::size_t rowBytes, int rows) {
+    const int wanted = std::min(hardwareThreads(), std::max(1, rows / 64));
+    std::vector<int> starts{0};
+    for (int i = 1; i < wanted; ++i) {
+        int y = std::max(starts.back() + 1, static_cast<int>(std::int64_t(rows) * i / wanted));
+        while (y < rows && png::dependsOnRowAbove(data[rowBytes * static_cast<std::size_t>(y)]))
+            ++y;
+        if (y < rows) starts.push_back(y);
     }
+    starts.push_back(rows);
+    return starts;
+}
+
+// The image data inflated in one call: PNG's zlib stream, checked against its Adler-32.
+DecodeResult decodePlainColour(std::span<const std::uint8_t> bytes, const png::Chunks& chunks) {
+    const png::Header& h = chunks.header;
+    const int width = static_cast<int>(h.width);
+    const int height = static_cast<int>(h.height);
+    const int channels = h.colorType == png::kRgbAlpha ? 4 : 3;
+    const std::size_t rowBytes = 1 + std::size_t{h.width} * static_cast<std::size_t>(channels);
+    const std::size_t size = rowBytes * h.height;
+
+    PixelMemory joined;
+    const std::uint8_t* input = chunks.imageData.empty() ? nullptr : chunks.imageData[0].data();
+    if (chunks.imageData.size() > 1) {
+        joined = PixelMemory::allocate(chunks.imageDataSize);
+        std::size_t at = 0;
+        for (const auto& piece : chunks.imageData) {
+            std::memcpy(joined.data() + at, piece.data(), piece.size());
+            at += piece.size();
+        }
+        input = joined.data();
+    }
+    PixelMemory filtered = PixelMemory::allocate(size + kReadSlack);
+    std::unique_ptr<libdeflate_decompressor, Decompressor> inflater(
+        libdeflate_alloc_decompressor());
+    if (!inflater) return DecodeResult::failure("out of memory for PNG decoding");
+    switch (libdeflate_zlib_decompress(inflater.get(), input, chunks.imageDataSize, filtered.data(),
+                                       size, nullptr)) {
+        case LIBDEFLATE_SUCCESS:
+            break;
+        case LIBDEFLATE_SHORT_OUTPUT:
+            return DecodeResult::failure("corrupt or truncated PNG data: too little image data");
+        case LIBDEFLATE_INSUFFICIENT_SPACE:
+            // More data than the picture holds: other decoders ignore the rest, and so does
+            // libpng, which reads it to the end to check it.
+            return decodeWithLibpng(bytes, chunks);
+        default:
+            return DecodeResult::failure("corrupt or truncated PNG data: bad compressed data");
+    }
+    for (int y = 0; y < height; ++y)
+        if (filtered.data()[rowBytes * static_cast<std::size_t>(y)] > png::kPaeth)
+            return DecodeResult::failure("corrupt PNG data: unknown filter type");
+
+    auto pixels = std::make_shared<PixelBuffer>(
+        width, height, channels == 4 ? PixelBuffer::Format::Argb32 : PixelBuffer::Format::Rgb24,
+        PixelBuffer::Contents::Unspecified);
+    const std::vector<int> starts = independentStretches(filtered.data(), rowBytes, height);
+    parallelRows(static_cast<int>(starts.size()) - 1, 1, [&](int first, int last) {
+        for (int i = first; i < last; ++i)
+            png::unfilterRows(filtered.data(), rowBytes, channels, starts[i], starts[i + 1],
+                              *pixels);
+    });
+    return DecodeResult::success(Image::withPixels(std::move(pixels)));
 }
 
 bool isOpaque(const PixelBuffer& pixels) {
@@ -59,180 +157,50 @@ bool isOpaque(const PixelBuffer& pixels) {
     return true;
 }
 
-// One row as PNG stores it with the SUB filter: the filter type, then each byte minus the
-// same byte of the pixel to its left. SUB was measured fastest at about the same size.
-void filterRow(const std::uint32_t* row, int width, bool opaque, std::uint8_t* out) {
-    constexpr std::uint8_t kSubFilter = 1;
-    *out++ = kSubFilter;
-    if (opaque) {
-        std::uint8_t left[3] = {0, 0, 0};
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = row[x];
-            const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(p >> 16),
-                                         static_cast<std::uint8_t>(p >> 8),
-                                         static_cast<std::uint8_t>(p)};
-            for (int c = 0; c < 3; ++c) {
-                *out++ = static_cast<std::uint8_t>(rgb[c] - left[c]);
-                left[c] = rgb[c];
-            }
-        }
-        return;
-    }
-    std::uint8_t* straight = out;
-    unpremultiplyRow(row, width, straight);  // BGRA; reorder to RGBA, then filter in place
-    for (int x = width - 1; x >= 0; --x) std::swap(straight[4 * x], straight[4 * x + 2]);
-    for (int i = 4 * width - 1; i >= 4; --i)
-        straight[i] = static_cast<std::uint8_t>(straight[i] - straight[i - 4]);
-}
-
-// A slice of the image data: its rows filtered and deflated on their own. Slices end on a
-// byte-aligned flush, so that their outputs join into one zlib stream; run-length matching
-// looks back a single byte, so starting each slice afresh costs nothing in size.
-struct DeflatedSlice {
-    PixelMemory bytes;
-    std::size_t size = 0;
-    std::uint32_t adler = 1;
-    std::size_t length = 0;  // uncompressed
-    bool ok = false;
-};
-
-void deflateSlice(const PixelBuffer& pixels, bool opaque, int first, int last, bool final,
-                  DeflatedSlice& slice) {
-    const std::size_t rowBytes = 1 + static_cast<std::size_t>(pixels.width()) * (opaque ? 3 : 4);
-    slice.length = rowBytes * static_cast<std::size_t>(last - first);
-    PixelMemory filtered = PixelMemory::allocate(slice.length);
-    for (int y = first; y < last; ++y)
-        filterRow(pixels.row(y), pixels.width(), opaque,
-                  filtered.data() + rowBytes * static_cast<std::size_t>(y - first));
-    slice.adler = static_cast<std::uint32_t>(adler32_z(1, filtered.data(), slice.length));
-
-    z_stream zs{};
-    // Level 1 with run-length matching: the fastest at about the size of the defaults, which
-    // take seconds on a 12-megapixel photograph. Raw deflate: the zlib frame is added once.
-    if (deflateInit2(&zs, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) return;
-    const std::size_t bound = deflateBound(&zs, slice.length) + 16;
-    slice.bytes = PixelMemory::allocate(bound);
-    zs.next_in = filtered.data();
-    zs.avail_in = static_cast<uInt>(slice.length);
-    zs.next_out = slice.bytes.data();
-    zs.avail_out = static_cast<uInt>(bound);
-    const int status = deflate(&zs, final ? Z_FINISH : Z_SYNC_FLUSH);
-    slice.ok = (final ? status == Z_STREAM_END : status == Z_OK) && zs.avail_in == 0;
-    slice.size = bound - zs.avail_out;
-    deflateEnd(&zs);
-}
-
-struct PngWriter {
-    std::vector<std::uint8_t>* out;
-    std::string error;
-    std::jmp_buf jump;
-};
-
-void appendBytes(png_structp png, png_bytep data, png_size_t length) {
-    auto* writer = static_cast<PngWriter*>(png_get_io_ptr(png));
-    writer->out->insert(writer->out->end(), data, data + length);
-}
-
-void flushNothing(png_structp) {}
-
-[[noreturn]] void failWrite(png_structp png, png_const_charp message) {
-    auto* writer = static_cast<PngWriter*>(png_get_error_ptr(png));
-    writer->error = message;
-    std::longjmp(writer->jump, 1);
-}
-
-void ignoreWarning(png_structp, png_const_charp) {}
-
-void writeChunk(png_structp png, const char* name, const std::uint8_t* data, std::size_t size) {
-    png_write_chunk(png, reinterpret_cast<png_const_bytep>(name), data, size);
-}
-
-// libpng writes the signature, the header and every chunk's framing and checksum; the image
-// data is one zlib stream: its two-byte header, the slices in order, and the checksum of all.
-// Everything libpng may jump out of lives here, with no object whose destructor it could skip.
-bool writePng(PngWriter& writer, const PixelBuffer& pixels, bool opaque,
-              const std::vector<DeflatedSlice>& slices, std::uint32_t adler) {
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &writer, failWrite, ignoreWarning);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(writer.jump)) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_set_write_fn(png, &writer, appendBytes, flushNothing);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(pixels.width()),
-                 static_cast<png_uint_32>(pixels.height()), 8,
-                 opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    png_write_info(png, info);
-    const std::uint8_t zlibHeader[2] = {0x78, 0x01};  // deflate, 32 KiB window, fastest level
-    writeChunk(png, "IDAT", zlibHeader, sizeof zlibHeader);
-    for (const DeflatedSlice& slice : slices)
-        writeChunk(png, "IDAT", slice.bytes.data(), slice.size);
-    const std::uint8_t checksum[4] = {
-        static_cast<std::uint8_t>(adler >> 24), static_cast<std::uint8_t>(adler >> 16),
-        static_cast<std::uint8_t>(adler >> 8), static_cast<std::uint8_t>(adler)};
-    writeChunk(png, "IDAT", checksum, sizeof checksum);
-    writeChunk(png, "IEND", nullptr, 0);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 }  // namespace
 
 DecodeResult decodePng(std::span<const std::uint8_t> bytes) {
-    if (!hasPngSignature(bytes)) return DecodeResult::failure("not a PNG file");
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
-        return DecodeResult::failure(std::string("corrupt PNG header: ") + image.message);
-    std::unique_ptr<png_image, void (*)(png_imagep)> cleanup(&image, png_image_free);
-    if (auto error = pictureSizeError(image.width, image.height))
+    if (!png::hasSignature(bytes)) return DecodeResult::failure("not a PNG file");
+    auto walked = png::readChunks(bytes);
+    if (auto* error = std::get_if<std::string>(&walked)) return DecodeResult::failure(*error);
+    const png::Chunks& chunks = std::get<png::Chunks>(walked);
+    if (auto error = pictureSizeError(chunks.header.width, chunks.header.height))
         return DecodeResult::failure(*error);
-
-    const bool hasAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-    image.format = PNG_FORMAT_BGRA;  // cairo's byte order; opaque files get alpha 255
-    auto pixels = std::make_shared<PixelBuffer>(
-        static_cast<int>(image.width), static_cast<int>(image.height),
-        hasAlpha ? PixelBuffer::Format::Argb32 : PixelBuffer::Format::Rgb24,
-        PixelBuffer::Contents::Unspecified);
-    if (!png_image_finish_read(&image, nullptr, pixels->data(), pixels->stride(), nullptr))
-        return DecodeResult::failure(std::string("corrupt or truncated PNG data: ") +
-                                     image.message);
-    if (hasAlpha) premultiply(*pixels);
-    return DecodeResult::success(Image::withPixels(std::move(pixels)));
+    if (isPlainColour(chunks)) return decodePlainColour(bytes, chunks);
+    return decodeWithLibpng(bytes, chunks);
 }
 
 EncodeResult encodePng(const PixelBuffer& pixels) {
     if (pixels.width() == 0 || pixels.height() == 0)
         return EncodeResult::failure("cannot encode an empty picture as PNG");
     const bool opaque = isOpaque(pixels);
-    // A single deflate stream would keep one core busy and the other idle.
-    const int count = std::clamp(pixels.height() / 256, 1, 2 * hardwareThreads());
-    std::vector<DeflatedSlice> slices(static_cast<std::size_t>(count));
-    auto sliceStart = [&](int i) {
-        return static_cast<int>(std::int64_t(pixels.height()) * i / count);
-    };
-    parallelRows(count, 1, [&](int first, int last) {
-        for (int i = first; i < last; ++i)
-            deflateSlice(pixels, opaque, sliceStart(i), sliceStart(i + 1), i == count - 1,
-                         slices[static_cast<std::size_t>(i)]);
+    const int channels = opaque ? 3 : 4;
+    const std::size_t rowBytes = 1 + static_cast<std::size_t>(pixels.width()) * channels;
+    const std::size_t size = rowBytes * static_cast<std::size_t>(pixels.height());
+
+    if (size > png::kMaxChunkLength)
+        return EncodeResult::failure("picture too large to encode as PNG");
+
+    PixelMemory filtered = PixelMemory::allocate(size);
+    parallelRows(pixels.height(), kIndependentRowEvery, [&](int first, int last) {
+        png::filterRows(pixels, channels, first, last, kIndependentRowEvery,
+                        filtered.data() + rowBytes * static_cast<std::size_t>(first));
     });
-    std::uint32_t adler = 1;
-    std::size_t total = 0;
-    for (const DeflatedSlice& slice : slices) {
-        if (!slice.ok) return EncodeResult::failure("PNG encoding failed: deflate error");
-        adler = static_cast<std::uint32_t>(
-            adler32_combine(adler, slice.adler, static_cast<z_off_t>(slice.length)));
-        total += slice.size;
-    }
+    auto stream = png::compressImageData(filtered.data(), size);
+    if (!stream) return EncodeResult::failure("PNG encoding failed: deflate error");
+    if (stream->size() > png::kMaxChunkLength)
+        return EncodeResult::failure("picture too large to encode as PNG");
+
     std::vector<std::uint8_t> out;
-    out.reserve(total + 1024);  // headers and chunk framing
-    PngWriter writer{&out, {}, {}};
-    if (!writePng(writer, pixels, opaque, slices, adler))
-        return EncodeResult::failure("PNG encoding failed: " + writer.error);
+    out.reserve(64 + stream->size());
+    png::appendSignatureAndHeader(out, {static_cast<std::uint32_t>(pixels.width()),
+                                        static_cast<std::uint32_t>(pixels.height()), 8,
+                                        opaque ? png::kRgb : png::kRgbAlpha, 0, 0, 0});
+    const std::size_t chunkStart = out.size();
+    out.resize(chunkStart + 12 + stream->size());
+    stream->copyTo(out.data() + chunkStart + 8);
+    png::frameChunkInPlace(out.data() + chunkStart, "IDAT", stream->size());
+    png::appendChunk(out, "IEND", {});
     return EncodeResult::success(std::move(out));
 }
 
