@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/display/keyboard_touches.h"
+#include "platform/display/keyboard.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/log.h"
 #include "platform/graphics/decode_image.h"
@@ -20,7 +20,77 @@ constexpr int kPointsWide = 320;
 constexpr int kPointsHigh = 480;
 constexpr double kFrameInterval = 1.0 / 60.0;
 constexpr std::int64_t kMouse = -1;
-constexpr std::size_t kTabKeys = 5;
+constexpr int kTabKeys = 5;
+constexpr float kLeastPinchDistance = 1.0f;
+
+float distance(foundation::Point a, foundation::Point b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+foundation::Point midpoint(foundation::Point a, foundation::Point b) {
+    return {(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f};
+}
+
+foundation::Point fingerPoint(const SDL_Event& event) {
+    return {event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh};
+}
+
+std::optional<ui::Key> keyFromSdl(int keycode) {
+    switch (keycode) {
+        case SDLK_UP:
+            return ui::Key::Up;
+        case SDLK_DOWN:
+            return ui::Key::Down;
+        case SDLK_LEFT:
+            return ui::Key::Left;
+        case SDLK_RIGHT:
+            return ui::Key::Right;
+        case SDLK_PAGEUP:
+            return ui::Key::PageUp;
+        case SDLK_PAGEDOWN:
+            return ui::Key::PageDown;
+        case SDLK_HOME:
+            return ui::Key::Home;
+        case SDLK_END:
+            return ui::Key::End;
+        // + is the shifted = on many keyboards: = alone zooms in too, as in picture viewers.
+        case SDLK_PLUS:
+        case SDLK_EQUALS:
+        case SDLK_KP_PLUS:
+            return ui::Key::Plus;
+        case SDLK_MINUS:
+        case SDLK_KP_MINUS:
+            return ui::Key::Minus;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return ui::Key::Return;
+        case SDLK_TAB:
+            return ui::Key::Tab;
+        case SDLK_BACKSPACE:
+            return ui::Key::Backspace;
+        case SDLK_DELETE:
+            return ui::Key::Delete;
+        case SDLK_ESCAPE:
+            return ui::Key::Escape;
+        case SDLK_SPACE:
+            return ui::Key::Space;
+        default:
+            return std::nullopt;
+    }
+}
+
+// Held down, a key that moves, zooms or deletes goes on; one that touches or closes acts once.
+bool repeatsWhileHeld(ui::Key key) {
+    switch (key) {
+        case ui::Key::Escape:
+        case ui::Key::Space:
+        case ui::Key::Return:
+        case ui::Key::Tab:
+            return false;
+        default:
+            return true;
+    }
+}
 
 double wallClock() {
     return foundation::SystemClock().now();
@@ -228,7 +298,7 @@ void SdlWindow::handle(const SDL_Event& event) {
         case SDL_MOUSEBUTTONDOWN:
             // Touches arrive as finger events; SDL's mouse copies of them are left out.
             if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT ||
-                activeTouch_)
+                activeTouch_ || !fingers_.empty())
                 break;
             activeTouch_ = kMouse;
             window_->touchDown(pointFromWindow(event.button.x, event.button.y));
@@ -242,43 +312,90 @@ void SdlWindow::handle(const SDL_Event& event) {
             activeTouch_.reset();
             window_->touchUp(pointFromWindow(event.button.x, event.button.y));
             break;
+        case SDL_MOUSEWHEEL:
+            handleWheel(event);
+            break;
         case SDL_FINGERDOWN:
-            if (activeTouch_) break;
-            activeTouch_ = event.tfinger.fingerId;
-            window_->touchDown({event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh});
+            fingerDown(event.tfinger.fingerId, fingerPoint(event));
             break;
         case SDL_FINGERMOTION:
-            if (activeTouch_ == event.tfinger.fingerId)
-                window_->touchMoved({event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh});
+            fingerMoved(event.tfinger.fingerId, fingerPoint(event));
             break;
         case SDL_FINGERUP:
-            if (activeTouch_ != event.tfinger.fingerId) break;
-            activeTouch_.reset();
-            window_->touchUp({event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh});
+            fingerUp(event.tfinger.fingerId, fingerPoint(event));
             break;
         case SDL_KEYDOWN:
-            if (!event.key.repeat) handleKey(event.key.keysym.sym);
+            handleKey(event.key.keysym.sym, event.key.keysym.mod, event.key.repeat != 0);
             break;
         default:
             break;
     }
 }
 
-void SdlWindow::handleKey(int keycode) {
-    if (keycode == SDLK_ESCAPE) {
-        if (escapeHandler_) escapeHandler_();
-        return;
-    }
-    if (activeTouch_) return;  // a finger is down: a key must not lift it
-    if (keycode == SDLK_SPACE) {
-        tapIfShown(livePictureTouchPoint(*window_));
-    } else if (keycode >= SDLK_1 && keycode < SDLK_1 + static_cast<int>(kTabKeys)) {
-        tapIfShown(tabItemTouchPoint(*window_, static_cast<std::size_t>(keycode - SDLK_1)));
-    }
+void SdlWindow::handleWheel(const SDL_Event& event) {
+    if (event.wheel.which == SDL_TOUCH_MOUSEID) return;
+    // Taken as reported: where the system flips the wheel for natural scrolling, that is
+    // how the user wants content to move. A touchpad reports fractions of a notch.
+    ui::WheelEvent wheel;
+    wheel.locationInWindow = pointFromWindow(static_cast<float>(event.wheel.mouseX),
+                                             static_cast<float>(event.wheel.mouseY));
+    wheel.dx = event.wheel.preciseX;
+    wheel.dy = event.wheel.preciseY;
+    wheel.ctrl = (SDL_GetModState() & KMOD_CTRL) != 0;
+    window_->scrollWheel(wheel);
 }
 
-void SdlWindow::tapIfShown(std::optional<foundation::Point> point) {
-    if (point) window_->tap(*point);
+void SdlWindow::fingerDown(std::int64_t finger, foundation::Point point) {
+    if (fingers_.empty() && !activeTouch_) {
+        fingers_.push_back({finger, point});
+        activeTouch_ = finger;
+        window_->touchDown(point);
+        return;
+    }
+    // A second finger: what the first one began was the start of a pinch.
+    if (fingers_.size() != 1 || activeTouch_ != fingers_.front().id) return;
+    window_->touchCancelled(fingers_.front().point);
+    activeTouch_.reset();
+    fingers_.push_back({finger, point});
+    pinchDistance_ = distance(fingers_[0].point, fingers_[1].point);
+}
+
+void SdlWindow::fingerMoved(std::int64_t finger, foundation::Point point) {
+    auto moved = std::find_if(fingers_.begin(), fingers_.end(),
+                              [&](const Finger& f) { return f.id == finger; });
+    if (moved == fingers_.end()) return;
+    moved->point = point;
+    if (activeTouch_ == finger) {
+        window_->touchMoved(point);
+        return;
+    }
+    if (fingers_.size() != 2) return;
+    const float now = distance(fingers_[0].point, fingers_[1].point);
+    // Fingers almost on one spot give no usable ratio; wait until they part.
+    if (pinchDistance_ >= kLeastPinchDistance && now >= kLeastPinchDistance)
+        window_->magnify(midpoint(fingers_[0].point, fingers_[1].point), now / pinchDistance_);
+    pinchDistance_ = now;
+}
+
+void SdlWindow::fingerUp(std::int64_t finger, foundation::Point point) {
+    std::erase_if(fingers_, [&](const Finger& f) { return f.id == finger; });
+    if (activeTouch_ != finger) return;
+    activeTouch_.reset();
+    window_->touchUp(point);
+}
+
+void SdlWindow::handleKey(int keycode, int modifiers, bool repeat) {
+    // A key stands in for a finger only while none is on the screen, pinching included.
+    const bool fingersDown = activeTouch_ || !fingers_.empty();
+    if (keycode >= SDLK_1 && keycode < SDLK_1 + kTabKeys) {
+        if (!repeat && !fingersDown) pressDigit(*window_, keycode - SDLK_1 + 1);
+        return;
+    }
+    const auto key = keyFromSdl(keycode);
+    if (!key || (repeat && !repeatsWhileHeld(*key))) return;
+    if (*key == ui::Key::Space && fingersDown) return;
+    pressKey(*window_, {*key, (modifiers & KMOD_CTRL) != 0, (modifiers & KMOD_SHIFT) != 0},
+             escapeHandler_);
 }
 
 }  // namespace platform::display

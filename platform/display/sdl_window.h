@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/display/screen_compositor.h"
 #include "platform/foundation/run_loop.h"
@@ -27,8 +28,11 @@ struct WindowOptions {
 // the loop. A frame is presented only when something changed, at most 60 times a second,
 // and an idle window sleeps in SDL_WaitEventTimeout.
 //
-// Keys: Space touches the live picture, 1 to 5 the tab bar's items, Escape calls the
-// handler the application sets.
+// The mouse wheel scrolls what lies under the pointer (with Ctrl it zooms); a second
+// finger turns a touch into a pinch. Keys go to the window's responders first (see
+// keyboard.h): arrows, Page Up/Down, Home, End, + and - move and zoom a scroll view; Space
+// touches the live picture, 1 to 5 the tab bar's items, Escape calls the handler the
+// application sets.
 class SdlWindow final : public foundation::EventSource {
   public:
     // Opens the window, still hidden, and sets the screen scale that pictures are loaded
@@ -59,8 +63,11 @@ class SdlWindow final : public foundation::EventSource {
     SdlWindow() = default;
     bool create(const WindowOptions& options, std::string& error);
     void handle(const SDL_Event& event);
-    void handleKey(int keycode);
-    void tapIfShown(std::optional<foundation::Point> point);
+    void handleKey(int keycode, int modifiers, bool repeat);
+    void handleWheel(const SDL_Event& event);
+    void fingerDown(std::int64_t finger, foundation::Point point);
+    void fingerMoved(std::int64_t finger, foundation::Point point);
+    void fingerUp(std::int64_t finger, foundation::Point point);
     foundation::Point pointFromWindow(float x, float y) const;
     void present();
     void setIcon();
@@ -76,6 +83,14 @@ class SdlWindow final : public foundation::EventSource {
 
     // The finger or mouse whose touch is down, if any; one touch at a time.
     std::optional<std::int64_t> activeTouch_;
+    // The fingers on the screen that count: one touching, two pinching, or the one left of
+    // a pinch, which does nothing more until it lifts.
+    struct Finger {
+        std::int64_t id;
+        foundation::Point point;
+    };
+    std::vector<Finger> fingers_;
+    float pinchDistance_ = 0.0f;
     bool exposed_ = false;
     double lastPresent_ = -1.0;
     std::optional<double> nextFrameAt_;

@@ -17,8 +17,44 @@ struct Touch {
 };
 using Touches = std::vector<Touch>;
 
-// Something that can handle touches. What a responder does not handle goes to its next
-// responder: a view's view controller if it is one's view, else its superview.
+// Keys as the interface knows them, whatever keyboard or script produced them.
+enum class Key {
+    Up,
+    Down,
+    Left,
+    Right,
+    PageUp,
+    PageDown,
+    Home,
+    End,
+    Plus,
+    Minus,
+    Return,
+    Tab,
+    Backspace,
+    Delete,
+    Escape,
+    Space
+};
+
+struct KeyPress {
+    Key key;
+    bool ctrl = false;
+    bool shift = false;
+};
+
+// A turn of the mouse wheel (or a two-finger swipe on a touchpad), in notches: dy > 0 is
+// away from the user, dx > 0 to the right.
+struct WheelEvent {
+    foundation::Point locationInWindow;
+    float dx = 0;
+    float dy = 0;
+    bool ctrl = false;
+};
+
+// Something that can handle touches, keys, the wheel and pinches. What a responder does
+// not handle goes to its next responder: a view's view controller if it is one's view, else
+// its superview. The events that can go unhandled say whether someone took them.
 class Responder {
   public:
     virtual ~Responder() = default;
@@ -27,6 +63,10 @@ class Responder {
     virtual void touchesMoved(const Touches& touches);
     virtual void touchesEnded(const Touches& touches);
     virtual void touchesCancelled(const Touches& touches);
+    virtual bool keyDown(const KeyPress& key);
+    virtual bool scrollWheel(const WheelEvent& wheel);
+    // Two fingers moving apart (factor > 1) or together about a point.
+    virtual bool magnify(foundation::Point locationInWindow, float factor);
 };
 
 }  // namespace platform::ui

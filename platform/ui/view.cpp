@@ -46,6 +46,18 @@ void Responder::touchesEnded(const Touches& touches) {
 void Responder::touchesCancelled(const Touches& touches) {
     if (Responder* next = nextResponder()) next->touchesCancelled(touches);
 }
+bool Responder::keyDown(const KeyPress& key) {
+    Responder* next = nextResponder();
+    return next && next->keyDown(key);
+}
+bool Responder::scrollWheel(const WheelEvent& wheel) {
+    Responder* next = nextResponder();
+    return next && next->scrollWheel(wheel);
+}
+bool Responder::magnify(Point locationInWindow, float factor) {
+    Responder* next = nextResponder();
+    return next && next->magnify(locationInWindow, factor);
+}
 
 View::View(Rect frame) : frame_(frame) {}
 
@@ -150,26 +162,34 @@ Window* View::window() const {
 std::shared_ptr<View> View::hitTest(Point point) {
     if (hidden_ || !userInteractionEnabled_ || !pointInside(point)) return nullptr;
     for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
-        const Rect f = (*it)->frame();
-        if (auto hit = (*it)->hitTest({point.x - f.x(), point.y - f.y()})) return hit;
+        if (auto hit = (*it)->hitTest(convertToSubview(**it, point))) return hit;
     }
     return shared_from_this();
 }
 
-Point View::originInWindow() const {
-    Point origin = frame_.origin;
-    for (auto v = superview(); v; v = v->superview()) {
-        if (!v->superview()) break;  // the root's own frame is the screen
-        origin.x += v->frame().x();
-        origin.y += v->frame().y();
-    }
-    return origin;
+Point View::convertFromSubview(const View& subview, Point point) const {
+    return {point.x + subview.frame().x(), point.y + subview.frame().y()};
+}
+
+Point View::convertToSubview(const View& subview, Point point) const {
+    return {point.x - subview.frame().x(), point.y - subview.frame().y()};
+}
+
+// The root's own frame is the screen: its points are window points.
+Point View::convertToWindow(Point point) const {
+    auto parent = superview();
+    if (!parent) return point;
+    return parent->convertToWindow(parent->convertFromSubview(*this, point));
 }
 
 Point View::convertFromWindow(Point point) const {
-    if (!superview()) return point;
-    const Point origin = originInWindow();
-    return {point.x - origin.x, point.y - origin.y};
+    auto parent = superview();
+    if (!parent) return point;
+    return parent->convertToSubview(*this, parent->convertFromWindow(point));
+}
+
+Point View::originInWindow() const {
+    return superview() ? convertToWindow({0, 0}) : frame_.origin;
 }
 
 Responder* View::nextResponder() const {

@@ -60,8 +60,13 @@ class View : public Responder, public std::enable_shared_from_this<View> {
     // The deepest visible, interactive view under the point (in this view's coordinates).
     virtual std::shared_ptr<View> hitTest(foundation::Point point);
     virtual bool pointInside(foundation::Point point) const { return bounds().contains(point); }
+    // Between window points and this view's own, through every superview's placement of
+    // its subviews (a scroll view's offset and zoom included).
     foundation::Point convertFromWindow(foundation::Point point) const;
+    foundation::Point convertToWindow(foundation::Point point) const;
     foundation::Point originInWindow() const;
+    // Whether the window offers keys to this view when no first responder is set.
+    virtual bool acceptsKeys() const { return false; }
 
     Responder* nextResponder() const override;
     void setViewController(ViewController* controller) { viewController_ = controller; }
@@ -87,6 +92,10 @@ class View : public Responder, public std::enable_shared_from_this<View> {
 
   protected:
     virtual void didMoveToWindow() {}
+    // Where a subview's point lies in this view, and back; drawing places subviews the same.
+    virtual foundation::Point convertFromSubview(const View& subview,
+                                                 foundation::Point point) const;
+    virtual foundation::Point convertToSubview(const View& subview, foundation::Point point) const;
 
   private:
     struct Animation {

@@ -6,8 +6,9 @@
 
 namespace platform::ui {
 
-// The screen's root view. Touches from the window back end or the headless driver enter
-// here and go to the view under the finger, exactly as hit-testing finds it.
+// The screen's root view. Touches, keys, wheel turns and pinches from the window back end
+// or the headless driver enter here and go to the view under the finger or pointer,
+// exactly as hit-testing finds it, and then along its responder chain.
 class Window : public View {
   public:
     explicit Window(foundation::Rect frame = {0, 0, 320, 480});
@@ -21,16 +22,35 @@ class Window : public View {
     void touchDown(foundation::Point point);
     void touchMoved(foundation::Point point);
     void touchUp(foundation::Point point);
+    // The touch turned out to be something else (a second finger made it a pinch).
+    void touchCancelled(foundation::Point point);
     // A finger touching and lifting at one point.
     void tap(foundation::Point point);
+    bool isTouchDown() const { return touchDown_; }
     // The view that the current touch went to, if a touch is down.
     std::shared_ptr<View> touchedView() const { return touched_.lock(); }
 
+    // To the first responder if one is set, else to the topmost shown view that accepts
+    // keys; true if someone along the chain took it. The window ends every chain: an event
+    // that comes back up to it stops there.
+    bool keyDown(const KeyPress& key) override;
+    bool scrollWheel(const WheelEvent& wheel) override;
+    bool magnify(foundation::Point locationInWindow, float factor) override;
+    void setFirstResponder(std::weak_ptr<Responder> responder) {
+        firstResponder_ = std::move(responder);
+    }
+    std::shared_ptr<Responder> firstResponder() const { return firstResponder_.lock(); }
+
   private:
     Touches touchesAt(foundation::Point point, const std::shared_ptr<View>& view) const;
+    template <class Deliver>
+    bool dispatch(std::shared_ptr<Responder> target, Deliver deliver);
 
     bool visible_ = false;
+    bool touchDown_ = false;
+    bool dispatching_ = false;
     std::weak_ptr<View> touched_;
+    std::weak_ptr<Responder> firstResponder_;
 };
 
 }  // namespace platform::ui

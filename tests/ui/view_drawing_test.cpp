@@ -191,7 +191,7 @@ TEST(ViewTreeDrawing, ScrollViewDrawsItsZoomingViewScaledAndOffset) {
     };
     auto delegate = std::make_shared<Zooming>();
     auto window = std::make_shared<Window>();
-    auto scroll = std::make_shared<platform::ui::ScrollView>(Rect{0, 0, 320, 480});
+    auto scroll = std::make_shared<platform::ui::ScrollView>(Rect{0, 0, 100, 100});
     auto content = colouredView({0, 0, 100, 100}, kRed);
     content->addSubview(colouredView({50, 50, 50, 50}, kBlue));
     delegate->view = content;
@@ -199,6 +199,7 @@ TEST(ViewTreeDrawing, ScrollViewDrawsItsZoomingViewScaledAndOffset) {
     scroll->addSubview(content);
     window->addSubview(scroll);
 
+    scroll->setContentSize({100, 100});
     scroll->setZoomScale(2.0f);
     scroll->setContentOffset({50, 0});
     // The content now spans 200 × 200 points, shown from x 50: blue from (50, 100).
