@@ -2,10 +2,10 @@
 
 #include <libexif/exif-data.h>
 
-#include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <memory>
+
+#include "platform/graphics/exif_writer.h"
 
 namespace platform::graphics {
 
@@ -52,28 +52,7 @@ ImageOrientation readExifOrientation(std::span<const std::uint8_t> jpeg) {
 }
 
 std::vector<std::uint8_t> withExifOrientation(std::span<const std::uint8_t> jpeg, int value) {
-    std::unique_ptr<ExifData, ExifDataDeleter> exif(exif_data_new());
-    exif_data_set_byte_order(exif.get(), EXIF_BYTE_ORDER_MOTOROLA);
-    ExifEntry* entry = exif_entry_new();
-    exif_content_add_entry(exif->ifd[EXIF_IFD_0], entry);
-    exif_entry_initialize(entry, EXIF_TAG_ORIENTATION);
-    exif_set_short(entry->data, EXIF_BYTE_ORDER_MOTOROLA, static_cast<ExifShort>(value));
-    exif_entry_unref(entry);  // the block holds it now
-    unsigned char* block = nullptr;
-    unsigned int length = 0;
-    exif_data_save_data(exif.get(), &block, &length);
-    std::unique_ptr<unsigned char, decltype(&std::free)> owned(block, &std::free);
-
-    const unsigned segment = length + 2;  // the length field counts itself
-    std::vector<std::uint8_t> out(jpeg.begin(),
-                                  jpeg.begin() + std::min<std::size_t>(2, jpeg.size()));
-    out.insert(out.end(), {0xFF, 0xE1, static_cast<std::uint8_t>(segment >> 8),
-                           static_cast<std::uint8_t>(segment & 0xFF)});
-    out.insert(out.end(), block, block + length);
-    out.insert(out.end(),
-               jpeg.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(2, jpeg.size())),
-               jpeg.end());
-    return out;
+    return withExif(jpeg, {.orientation = value, .thumbnail = {}});
 }
 
 }  // namespace platform::graphics

@@ -7,9 +7,11 @@
 
 #include "imaging/scale_and_rotate_image.h"
 #include "platform/foundation/log.h"
+#include "platform/graphics/exif_thumbnail.h"
 #include "platform/graphics/jpeg_codec.h"
 #include "platform/media/album_folders.h"
 #include "platform/media/atomic_file_writer.h"
+#include "platform/media/thumbnail_picture.h"
 
 namespace platform::media {
 
@@ -39,6 +41,10 @@ bool isAlbumPicture(const std::filesystem::directory_entry& entry) {
     return extension == ".jpg" || extension == ".jpeg" || extension == ".png";
 }
 
+// File managers and our own library show the EXIF thumbnail at once while they make their own.
+constexpr int kExifThumbnailSide = 160;
+constexpr int kExifThumbnailQuality = 80;
+
 // The album stores what the user saw: a tagged picture is turned upright first.
 std::optional<std::vector<std::uint8_t>> encodeForAlbum(const graphics::ImagePtr& picture,
                                                         std::string& error) {
@@ -50,7 +56,12 @@ std::optional<std::vector<std::uint8_t>> encodeForAlbum(const graphics::ImagePtr
         error = encoded.error();
         return std::nullopt;
     }
-    return std::move(encoded.value());
+    const graphics::EncodeResult thumbnail = graphics::encodeJpeg(
+        uprightWithin(upright, kExifThumbnailSide)->pixels(), kExifThumbnailQuality);
+    // A photograph without its thumbnail is still the photograph.
+    if (!thumbnail) return std::move(encoded.value());
+    return graphics::withExifThumbnail(encoded.value(), thumbnail.value(),
+                                       graphics::ImageOrientation::Up);
 }
 
 }  // namespace

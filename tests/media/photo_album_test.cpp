@@ -12,12 +12,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "platform/foundation/log.h"
 #include "platform/graphics/decode_image.h"
+#include "platform/graphics/exif_thumbnail.h"
+#include "platform/graphics/jpeg_codec.h"
+#include "tests/graphics/independent_tools.h"
 
 extern char** environ;
 
@@ -112,6 +117,51 @@ TEST_F(PhotoAlbumTest, SavesInTheSameMillisecondGetTheirOwnFiles) {
     umask(mask);
     const auto permissions = std::filesystem::status(pictures[0]).permissions();
     EXPECT_EQ(static_cast<mode_t>(permissions) & 0777, 0666 & ~mask);
+}
+
+TEST_F(PhotoAlbumTest, SavedPhotosCarryAnUprightExifThumbnail) {
+    // Stored sideways with four coloured quadrants, so that the turn shows in the thumbnail.
+    auto stored = std::make_shared<PixelBuffer>(300, 200, PixelBuffer::Format::Rgb24);
+    const std::uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) stored->setPixel(x, y, colours[(y >= 100) * 2 + (x >= 150)]);
+    PhotoAlbum album(root_ / "album", root_ / "fallback", loop_);
+    album.save(std::make_shared<Image>(stored, platform::graphics::ImageOrientation::Right, 1.0f),
+               nullptr);
+    finishSaves();
+    ASSERT_EQ(album.pictures().size(), 1u);
+    const fs::path saved = album.pictures()[0];
+    std::ifstream in(saved, std::ios::binary);
+    const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+
+    const auto embedded = platform::graphics::readExifThumbnail(bytes);
+    ASSERT_TRUE(embedded);
+    const auto thumbnail = platform::graphics::decodeJpeg(*embedded);
+    ASSERT_TRUE(thumbnail) << thumbnail.error();
+    const PixelBuffer& pixels = thumbnail.value()->pixels();
+    EXPECT_EQ(pixels.height(), 160);
+    EXPECT_EQ(pixels.width(), std::lround(200 * 160 / 300.0));
+    // The photo is upright, and so is its thumbnail: a quarter turn clockwise of what was stored.
+    const auto photo = platform::graphics::decodeJpeg(bytes);
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(photo.value()->imageOrientation(), platform::graphics::ImageOrientation::Up);
+    const PixelBuffer& full = photo.value()->pixels();
+    for (const auto& [fx, fy, expected] :
+         {std::tuple{0.25, 0.25, colours[2]}, std::tuple{0.75, 0.25, colours[0]},
+          std::tuple{0.25, 0.75, colours[3]}, std::tuple{0.75, 0.75, colours[1]}}) {
+        for (const PixelBuffer* p : {&pixels, &full}) {
+            const std::uint32_t got = p->pixel(int(fx * p->width()), int(fy * p->height()));
+            for (int shift : {0, 8, 16})
+                EXPECT_NEAR(int(got >> shift & 0xFF), int(expected >> shift & 0xFF), 40)
+                    << fx << "," << fy << " in the " << p->width() << " pixel wide picture";
+        }
+    }
+    // Another reader finds the same thumbnail.
+    const auto extracted = independent_tools::run("exiftool -b -ThumbnailImage " +
+                                                  independent_tools::quoted(saved.string()));
+    ASSERT_EQ(extracted.status, 0) << "exiftool is missing: run scripts/install-deps";
+    EXPECT_EQ(std::vector<std::uint8_t>(extracted.output.begin(), extracted.output.end()),
+              *embedded);
 }
 
 TEST_F(PhotoAlbumTest, CompletionsRunOnTheLoopInTheOrderOfTheSaves) {

@@ -1,0 +1,124 @@
+#include "platform/graphics/png_text.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "platform/graphics/png_codec.h"
+#include "tests/graphics/independent_tools.h"
+#include "tests/graphics/test_pictures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace platform::graphics;
+using Bytes = std::vector<std::uint8_t>;
+
+class PngTextTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / ("orvex-png-text-" + std::to_string(::getpid()));
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path write(const std::string& name, const Bytes& bytes) {
+        const fs::path path = folder_ / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    static Bytes read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    Bytes picture_ = encodePng(*test_pictures::gradient(37, 23)).value();
+    fs::path folder_;
+};
+
+TEST_F(PngTextTest, ChunksFollowTheHeaderAndAnotherReaderSeesThem) {
+    const PngTexts texts = {{"Thumb::URI", "file:///home/a%20b/photo.jpg"},
+                            {"Thumb::MTime", "1700000000"},
+                            {"Software", "Orvex \xE9t\xE9"},  // Latin-1, as tEXt is
+                            {"Empty", ""}};
+    const Bytes tagged = withPngText(picture_, texts);
+
+    const independent_tools::PngWalk walk = independent_tools::walkPng(write("tagged.png", tagged));
+    ASSERT_TRUE(walk.ok) << walk.error;
+    ASSERT_GE(walk.chunks.size(), 6u);
+    EXPECT_EQ(walk.chunks[0], "IHDR");
+    for (std::size_t i = 1; i <= texts.size(); ++i) EXPECT_EQ(walk.chunks[i], "tEXt") << i;
+    EXPECT_EQ(walk.chunks.back(), "IEND");
+    for (const auto& [key, text] : texts) EXPECT_EQ(walk.texts.at(key), text) << key;
+    // The picture itself is untouched: same size, all its rows still inflate.
+    EXPECT_EQ(walk.width, 37);
+    EXPECT_EQ(walk.height, 23);
+    EXPECT_EQ(walk.inflatedBytes,
+              independent_tools::walkPng(write("plain.png", picture_)).inflatedBytes);
+    EXPECT_TRUE(decodePng(tagged));
+
+    const auto read = readPngText(tagged);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, (std::map<std::string, std::string>(texts.begin(), texts.end())));
+}
+
+TEST_F(PngTextTest, ReadsTextAnotherWriterPutAnywhereBeforeTheEnd) {
+    // Text after the image data and a compressed chunk we do not read, written by Python alone.
+    const fs::path path = folder_ / "python.png";
+    const auto made = independent_tools::python(R"(
+import struct, sys, zlib
+def chunk(kind, body):
+    return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
+rows = b''.join(b'\0' + b'\x80\x40\x20' * 3 for _ in range(2))
+png = (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 3, 2, 8, 2, 0, 0, 0))
+       + chunk(b'tEXt', b'Thumb::URI\0file:///x.jpg') + chunk(b'IDAT', zlib.compress(rows))
+       + chunk(b'zTXt', b'Comment\0\0' + zlib.compress(b'hidden'))
+       + chunk(b'tEXt', b'Thumb::MTime\x00123') + chunk(b'IEND', b''))
+open(sys.argv[1], 'wb').write(png)
+)",
+                                                {path.string()});
+    ASSERT_EQ(made.status, 0) << made.output;
+    const auto texts = readPngText(read(path));
+    ASSERT_TRUE(texts);
+    EXPECT_EQ(*texts, (std::map<std::string, std::string>{{"Thumb::URI", "file:///x.jpg"},
+                                                          {"Thumb::MTime", "123"}}));
+}
+
+TEST_F(PngTextTest, DamagedFilesReadAsNothingWithoutCrashing) {
+    const Bytes tagged = withPngText(picture_, {{"Thumb::MTime", "1700000000"}});
+    for (std::size_t length = 0; length < tagged.size(); ++length)
+        EXPECT_FALSE(readPngText(std::span(tagged).first(length))) << "cut at " << length;
+
+    // A text chunk starts right after the 8-byte signature and the 25-byte header chunk.
+    constexpr std::size_t kText = 33;
+    Bytes flipped = tagged;
+    flipped[kText + 8 + 3] ^= 0x20;  // inside the keyword: the checksum no longer matches
+    EXPECT_FALSE(readPngText(flipped));
+
+    for (const std::uint8_t lengthByte : {0x7F, 0xFF}) {
+        Bytes overlong = tagged;
+        overlong[kText] = lengthByte;  // a length reaching far past the end of the file
+        EXPECT_FALSE(readPngText(overlong));
+    }
+    Bytes notPng = tagged;
+    notPng[1] = 'Q';
+    EXPECT_FALSE(readPngText(notPng));
+    EXPECT_TRUE(readPngText(tagged));
+}
+
+TEST_F(PngTextTest, RefusesWhatCannotBeWritten) {
+    EXPECT_THROW(withPngText(picture_, {{"", "text"}}), std::invalid_argument);
+    EXPECT_THROW(withPngText(picture_, {{std::string(80, 'k'), "text"}}), std::invalid_argument);
+    EXPECT_THROW(withPngText(picture_, {{std::string("a\0b", 3), "text"}}), std::invalid_argument);
+    EXPECT_THROW(withPngText(picture_, {{"Key", std::string("a\0b", 3)}}), std::invalid_argument);
+    EXPECT_NO_THROW(withPngText(picture_, {{std::string(79, 'k'), "text"}}));
+    const Bytes jpegLike = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16};
+    EXPECT_THROW(withPngText(jpegLike, {{"Key", "text"}}), std::invalid_argument);
+    EXPECT_THROW(withPngText(std::span(picture_).first(20), {{"Key", "text"}}),
+                 std::invalid_argument);
+}
+
+}  // namespace
