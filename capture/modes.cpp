@@ -66,10 +66,12 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
         bSlider->setHidden(false);
         back->setHidden(false);
         state = 0;
+        showPresetPictures();
     }
     if (selectedTag() == Timer) {
         installLiveView();
         state = 1;
+        showPresetPictures();
         sidebar->setHidden(false);
         side->setHidden(false);
         main->setHidden(false);
@@ -86,6 +88,7 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
         sidebar->setHidden(false);
         side->setHidden(false);
         state = 1;
+        showPresetPictures();
         bSlider->setHidden(true);
         back->setHidden(true);
         zoomReset();
@@ -100,6 +103,7 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
         main->setHidden(false);
         present();
         state = 1;
+        showPresetPictures();
         bSlider->setHidden(true);
         back->setHidden(true);
         zoomReset();

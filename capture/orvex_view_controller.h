@@ -183,6 +183,7 @@ class OrvexViewController : public platform::ui::ViewController,
     void takeCountdownDisplayOff();
     void putCountdownDisplayOn();
     void choosePreset(std::int32_t preset);
+    void showPresetPictures();
 };
 
 }  // namespace capture

@@ -57,7 +57,9 @@ void OrvexViewController::removeActivityIndicator() {
 
 void OrvexViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
     platform::media::CameraPickerService& from, const platform::media::MediaInfo& info) {
-    if (selectedTag() == Library) {
+    // A shot is the camera's answer to takePicture and is always saved, also when a running
+    // time-lapse fires while the user is in the album; only the album's picks are shown.
+    if (selectedTag() == Library && &from != picker.get()) {
         pickFromLibrary(from, info);
         return;
     }

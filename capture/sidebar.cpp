@@ -82,11 +82,16 @@ void OrvexViewController::choosePreset(std::int32_t preset) {
     player->play();
     state = preset;
     zoomReset();
-    camera3Mpx->setBackgroundImage(imageNamed(preset == 1 ? "std_.png" : "std.png"));
-    camera5Mpx->setBackgroundImage(imageNamed(preset == 2 ? "5_.png" : "5.png"));
-    camera7Mpx->setBackgroundImage(imageNamed(preset == 3 ? "8_.png" : "8.png"));
+    showPresetPictures();
     static constexpr const char* kLines[] = {"", "3 MPX", "5 MPX", "7 MPX"};
     log(kLines[preset]);
+}
+
+// The preset buttons show the preset in force, whoever set it: a mode sets it too.
+void OrvexViewController::showPresetPictures() {
+    camera3Mpx->setBackgroundImage(imageNamed(state == 1 ? "std_.png" : "std.png"));
+    camera5Mpx->setBackgroundImage(imageNamed(state == 2 ? "5_.png" : "5.png"));
+    camera7Mpx->setBackgroundImage(imageNamed(state == 3 ? "8_.png" : "8.png"));
 }
 
 void OrvexViewController::camera3() {

@@ -80,6 +80,25 @@ TEST_F(CountdownTest, TimerLoopShootsAtEveryZeroUntilATouch) {
     EXPECT_EQ(albumPictures().size(), 3u);
 }
 
+TEST_F(CountdownTest, TimeLapseShotWhileInTheAlbumIsSavedAndLeavesThePreviewAlone) {
+    auto& c = screen();
+    selectTab(3);
+    tap(160, 200);
+    wait(15.0 + 2.0);  // the first shot is saved and the screen is ready again
+    ASSERT_EQ(albumPictures().size(), 1u);
+    ASSERT_TRUE(c.tabBar->isUserInteractionEnabled());
+    selectTab(4);  // the album opens; the countdown goes on
+    ASSERT_EQ(c.modalViewController(), c.pickerP);
+    ASSERT_NE(c.timer, nullptr);
+    wait(14.0);  // the next zero
+    wait(2.0);
+    EXPECT_EQ(camera->takePictureCalls(), 2);
+    EXPECT_EQ(albumPictures().size(), 2u);
+    EXPECT_EQ(c.pickerP->modalViewController(), nullptr);
+    EXPECT_EQ(c.preview->activityIndicator, nullptr);
+    EXPECT_EQ(c.s, 1);
+}
+
 TEST_F(CountdownTest, TouchOnTheTabBarStripRestartsTheTimerLengthButNeverStartsOrCancels) {
     auto& c = screen();
     selectTab(2);

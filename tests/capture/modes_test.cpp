@@ -182,6 +182,23 @@ TEST_F(ModesTest, PresetAndCountdownButtonsChooseAndMark) {
     EXPECT_EQ(c.nTimer, 0);
 }
 
+TEST_F(ModesTest, PresetPicturesShowThePresetAModeSets) {
+    auto& c = screen();
+    openSidebar();
+    tap(56, 163);  // camera7Mpx
+    ASSERT_EQ(c.state, 3);
+    EXPECT_EQ(c.camera7Mpx->backgroundImage(), imageNamed("8_.png"));
+    selectTab(2);  // Timer shoots at 3 MPX: its picture is the chosen one now
+    EXPECT_EQ(c.state, 1);
+    EXPECT_EQ(c.camera3Mpx->backgroundImage(), imageNamed("std_.png"));
+    EXPECT_EQ(c.camera7Mpx->backgroundImage(), imageNamed("8.png"));
+    selectTab(1);  // Zoom cuts the zoomed region: no preset is chosen
+    EXPECT_EQ(c.state, 0);
+    for (const auto& [button, plain] :
+         {std::pair{c.camera3Mpx, "std.png"}, {c.camera5Mpx, "5.png"}, {c.camera7Mpx, "8.png"}})
+        EXPECT_EQ(button->backgroundImage(), imageNamed(plain));
+}
+
 TEST_F(ModesTest, FlashCyclesAutoOnOffAuto) {
     auto& c = screen();
     auto flashButton = std::dynamic_pointer_cast<platform::ui::Button>(c.main->subviews().front());

@@ -147,11 +147,11 @@ TEST_F(ShutterTest, AbsentPictureIsReportedAsAFailedSaveAndNothingIsWritten) {
     EXPECT_TRUE(albumPictures().empty());
 }
 
-TEST_F(ShutterTest, LibraryModeNeverCrops) {
+TEST_F(ShutterTest, AlbumPicksInLibraryModeAreNeverCroppedOrSaved) {
     becomeReady();
     screen().tabBar->setSelectedItem(screen().tabBar->items()[4]);
     platform::media::MediaInfo info{{platform::media::kOriginalImageKey, cameraPicture(64, 48)}};
-    screen().imagePickerControllerDidFinishPickingMediaWithInfo(*screen().picker, info);
+    screen().imagePickerControllerDidFinishPickingMediaWithInfo(*screen().pickerP, info);
     wait(0.5);
     EXPECT_EQ(screen().savesReported(), 0);
 }
