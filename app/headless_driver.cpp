@@ -1,5 +1,6 @@
 #include "app/headless_driver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -11,8 +12,10 @@
 #include <thread>
 
 #include "app/screen_state.h"
+#include "platform/display/keyboard.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/graphics/decode_image.h"
+#include "platform/media/album_browser.h"
 #include "platform/media/camera_picker_service.h"
 
 namespace app {
@@ -37,6 +40,20 @@ float number(const std::string& text, const char* what) {
     if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
         throw CommandError(std::string(what) + " must be a number, not \"" + text + "\"");
     return value;
+}
+
+using platform::foundation::Point;
+
+constexpr float kDefaultDragSeconds = 0.3f;
+constexpr float kTouchReportsPerSecond = 60.0f;
+
+// A point of the 320 × 480 screen, as a finger can touch it.
+Point screenPoint(const std::string& xText, const std::string& yText) {
+    const float x = number(xText, "X");
+    const float y = number(yText, "Y");
+    if (x < 0 || x >= 320 || y < 0 || y >= 480)
+        throw CommandError("the point (" + xText + ", " + yText + ") is off the 320 × 480 screen");
+    return {x, y};
 }
 
 void expectArguments(const std::vector<std::string>& args, std::size_t count, const char* usage) {
@@ -86,6 +103,14 @@ bool HeadlessDriver::execute(const std::string& line, int lineNumber) {
         platform::foundation::RunLoop::main().runPending();
         if (command == "tap") {
             tap(args);
+        } else if (command == "drag") {
+            drag(args);
+        } else if (command == "pinch") {
+            pinch(args);
+        } else if (command == "wheel") {
+            wheel(args);
+        } else if (command == "key") {
+            key(args);
         } else if (command == "slide") {
             slide(args);
         } else if (command == "wait") {
@@ -109,12 +134,61 @@ bool HeadlessDriver::execute(const std::string& line, int lineNumber) {
 
 void HeadlessDriver::tap(const Arguments& args) {
     expectArguments(args, 2, "tap X Y");
-    const float x = number(args[0], "X");
-    const float y = number(args[1], "Y");
-    if (x < 0 || x >= 320 || y < 0 || y >= 480)
-        throw CommandError("the point (" + args[0] + ", " + args[1] +
-                           ") is off the 320 × 480 screen");
-    application_.window().tap({x, y});
+    application_.window().tap(screenPoint(args[0], args[1]));
+}
+
+// A finger moving at 60 touch reports a second, the application running between them as
+// it would between a real finger's reports.
+void HeadlessDriver::drag(const Arguments& args) {
+    if (args.size() != 4 && args.size() != 5)
+        throw CommandError("usage: drag X1 Y1 X2 Y2 [SECONDS]");
+    const Point from = screenPoint(args[0], args[1]);
+    const Point to = screenPoint(args[2], args[3]);
+    const float seconds = args.size() == 5 ? number(args[4], "SECONDS") : kDefaultDragSeconds;
+    if (seconds < 0) throw CommandError("SECONDS must not be negative");
+    auto& window = application_.window();
+    auto& loop = platform::foundation::RunLoop::main();
+    const int steps = std::max(1, static_cast<int>(std::lround(seconds * kTouchReportsPerSecond)));
+    window.touchDown(from);
+    for (int step = 1; step <= steps; ++step) {
+        loop.runFor(seconds / static_cast<float>(steps));
+        const float t = static_cast<float>(step) / static_cast<float>(steps);
+        window.touchMoved({from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t});
+    }
+    window.touchUp(to);
+}
+
+void HeadlessDriver::pinch(const Arguments& args) {
+    expectArguments(args, 3, "pinch X Y SCALE");
+    const Point centre = screenPoint(args[0], args[1]);
+    const float scale = number(args[2], "SCALE");
+    if (scale <= 0) throw CommandError("SCALE must be greater than 0");
+    application_.window().magnify(centre, scale);
+}
+
+void HeadlessDriver::wheel(const Arguments& args) {
+    if (args.size() != 3 && !(args.size() == 4 && args[3] == "ctrl"))
+        throw CommandError("usage: wheel X Y DY [ctrl]");
+    platform::ui::WheelEvent turn;
+    turn.locationInWindow = screenPoint(args[0], args[1]);
+    turn.dy = number(args[2], "DY");
+    turn.ctrl = args.size() == 4;
+    application_.window().scrollWheel(turn);
+}
+
+void HeadlessDriver::key(const Arguments& args) {
+    expectArguments(args, 1, "key NAME");
+    const std::string& name = args[0];
+    if (name.size() == 1 && name[0] >= '1' && name[0] <= '9') {
+        platform::display::pressDigit(application_.window(), name[0] - '0');
+        return;
+    }
+    const auto pressed = platform::display::keyNamed(name);
+    if (!pressed)
+        throw CommandError("unknown key \"" + name + "\"; known: " + platform::display::keyNames() +
+                           ", 1-5");
+    platform::display::pressKey(application_.window(), *pressed,
+                                [this] { closeTopScreen(application_); });
 }
 
 void HeadlessDriver::slide(const Arguments& args) {
@@ -158,12 +232,30 @@ void HeadlessDriver::state(const Arguments& args) {
     out_ << describeState(application_).dump() << std::endl;
 }
 
+// `pick N` touches the N-th cell of the album grid (0 = newest), as a finger would;
+// `pick FILE` hands a picture file to the library as if it were in the album.
 void HeadlessDriver::pick(const Arguments& args) {
-    if (args.empty() || args[0].empty()) throw CommandError("usage: pick FILE");
+    if (args.empty() || args[0].empty()) throw CommandError("usage: pick FILE | pick N");
     if (topScreen(application_) != "library") throw CommandError("the photo library is not shown");
+    if (args[0].find_first_not_of("0123456789") == std::string::npos) {
+        pickCell(args[0]);
+        return;
+    }
     auto decoded = platform::graphics::decodeImageFile(args[0]);
     if (!decoded) throw CommandError("cannot pick \"" + args[0] + "\": " + decoded.error());
     application_.captureScreen().pickerP->pickImage(decoded.value());
+}
+
+void HeadlessDriver::pickCell(const std::string& number) {
+    const auto browser = application_.captureScreen().pickerP->albumBrowser();
+    const std::size_t count = browser ? browser->count() : 0;
+    const auto index = number.size() <= 9 ? std::stoul(number) : count;
+    if (index >= count)
+        throw CommandError("there is no photo " + number + " in the album (it holds " +
+                           std::to_string(count) + ")");
+    const auto point = browser->touchPointOfCell(index);
+    if (!point) throw CommandError("the album grid is not on the screen");
+    application_.window().tap(*point);
 }
 
 void HeadlessDriver::cancel(const Arguments& args) {

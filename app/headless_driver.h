@@ -29,11 +29,16 @@ class HeadlessDriver {
     using Arguments = std::vector<std::string>;
     void fail(int lineNumber, const std::string& message);
     void tap(const Arguments& args);
+    void drag(const Arguments& args);
+    void pinch(const Arguments& args);
+    void wheel(const Arguments& args);
+    void key(const Arguments& args);
     void slide(const Arguments& args);
     void wait(const Arguments& args);
     void screenshot(const Arguments& args);
     void awaitFirstCameraFrame();
     void pick(const Arguments& args);
+    void pickCell(const std::string& number);
     void cancel(const Arguments& args);
     void state(const Arguments& args);
 

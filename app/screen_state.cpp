@@ -1,5 +1,7 @@
 #include "app/screen_state.h"
 
+#include "platform/media/album_browser.h"
+
 namespace app {
 
 namespace {
@@ -9,6 +11,28 @@ nlohmann::json soundCounts(const capture::OrvexViewController& screen) {
     for (const auto& p : {screen.player, screen.beep, screen.slide})
         if (p) sounds[p->name()] = p->playCount();
     return sounds;
+}
+
+// The album grid as the library shows it; null until the library is first shown.
+nlohmann::json libraryState(const capture::OrvexViewController& screen) {
+    const auto browser = screen.pickerP ? screen.pickerP->albumBrowser() : nullptr;
+    if (!browser) return nullptr;
+    return {{"count", browser->count()}, {"thumbnails", browser->thumbnailsReady()}};
+}
+
+nlohmann::json previewState(const capture::OrvexViewController& screen) {
+    const auto& preview = screen.preview;
+    if (!preview || !preview->scrollView) return nullptr;
+    const auto& scroll = *preview->scrollView;
+    const auto& shown = preview->imageView ? preview->imageView->image() : nullptr;
+    return {{"zoom", scroll.zoomScale()},
+            {"minZoom", scroll.minimumZoomScale()},
+            {"maxZoom", scroll.maximumZoomScale()},
+            {"offset", {scroll.contentOffset().x, scroll.contentOffset().y}},
+            {"content", {scroll.contentSize().width, scroll.contentSize().height}},
+            {"picture", shown ? nlohmann::json{shown->size().width, shown->size().height}
+                              : nlohmann::json(nullptr)},
+            {"busy", preview->activityIndicator != nullptr || preview->isPreparingPicture()}};
 }
 
 bool countdownShown(const capture::OrvexViewController& screen) {
@@ -59,6 +83,8 @@ nlohmann::json describeState(const Application& application) {
     state["saved"] = screen.savesReported();
     state["screen"] = topScreen(application);
     state["sounds"] = soundCounts(screen);
+    state["library"] = libraryState(screen);
+    state["preview"] = previewState(screen);
     return state;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/application.h"
+#include "bench/heartbeat.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/shared_album.h"
@@ -32,18 +33,7 @@ app::Application& application() {
     return *launched;
 }
 
-// A 1 ms heartbeat on the main loop: the largest gap between beats is the longest block.
-struct Heartbeat {
-    Clock::time_point last = Clock::now();
-    double longest = 0.0;
-    std::shared_ptr<platform::foundation::Timer> timer =
-        RunLoop::main().scheduleTimer(0.001, true, [this](platform::foundation::Timer&) {
-            const auto now = Clock::now();
-            longest = std::max(longest, std::chrono::duration<double>(now - last).count());
-            last = now;
-        });
-    ~Heartbeat() { timer->invalidate(); }
-};
+using bench::Heartbeat;
 
 void BM_ShutterLatency(benchmark::State& state) {
     auto& app = application();

@@ -6,16 +6,17 @@ namespace {
 constexpr double kHandOver = 0.01;
 }
 
-// A picture picked in the album: turned upright here, shown by the preview screen that the
-// library picker presents, and handed over on a later turn of the loop.
+// A picture picked in the album: shown by the preview screen that the library picker
+// presents, and handed over on a later turn of the loop. Turning it upright is the first
+// step of the preview's picture work, which runs off the main thread: a 12-megapixel photo
+// turned here would hold the screen still while the busy indicator should be turning.
 void OrvexViewController::pickFromLibrary(platform::media::CameraPickerService&,
                                           const platform::media::MediaInfo& info) {
     preview->addActivityIndicator();
     preview->addImage(nullptr);
     _image = nullptr;
     const auto found = info.find(platform::media::kOriginalImageKey);
-    auto upright = scaleAndRotateImage(found == info.end() ? nullptr : found->second);
-    if (upright) _image = platform::graphics::Image::withPixels(upright->pixelBuffer());
+    if (found != info.end()) _image = found->second;
     std::weak_ptr<OrvexViewController> weak = weakSelf();
     platform::foundation::RunLoop::main().scheduleTimer(kHandOver, false,
                                                         [weak](platform::foundation::Timer&) {

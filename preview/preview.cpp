@@ -24,6 +24,15 @@ bool Preview::setOutlet(std::string_view name, const platform::ui::InterfaceObje
         mail = value.barButtonItem;
         return true;
     }
+    if (name == "bar" && value.view) {
+        bar_ = value.view;
+        return true;
+    }
+    // Shown on the left of the library's navigation bar when the screen is pushed there.
+    if (name == "backItem" && value.barButtonItem) {
+        navigationItem().setLeftBarButtonItem(value.barButtonItem);
+        return true;
+    }
     return false;
 }
 
@@ -48,12 +57,20 @@ void Preview::viewDidLoad() {
     ViewController::viewDidLoad();
     if (scrollView) view()->addSubview(scrollView);
     if (scrollView && imageView) scrollView->addSubview(imageView);
+    keepBarOnTop();
     navigationItem().setRightBarButtonItem(mail);
 }
 
 void Preview::viewDidAppear(bool) {
     if (scrollView) view()->addSubview(scrollView);
     if (scrollView && imageView) scrollView->addSubview(imageView);
+    keepBarOnTop();
+}
+
+// The scroll view does not clip, so that a zoomed picture may reach the screen's edges;
+// the bar stays above it, or the zoomed picture would cover the bar's controls.
+void Preview::keepBarOnTop() {
+    if (auto shown = bar_.lock(); shown && shown->superview() == view()) view()->addSubview(shown);
 }
 
 void Preview::viewDidDisappear(bool) {
@@ -65,9 +82,17 @@ void Preview::close() {
     if (auto shown = getImageView()) shown->setImage(nullptr);
 }
 
+// Taking the view off alone would leave the library's stack or presentation in place with
+// nothing on it to press, and the album's next pick could not show the screen again: the
+// screen also leaves the stack or presentation that holds it, keeping its picture.
 void Preview::back() {
     view()->removeFromSuperview();
     log("dismiss");
+    if (auto* stack = navigationController()) {
+        stack->popViewControllerAnimated(true);
+    } else if (presentingViewController()) {
+        dismissModalViewControllerAnimated(true);
+    }
 }
 
 void Preview::emailImage(platform::ui::Control*) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation/run_loop.h"
+#include "platform/foundation/work_queue.h"
 #include "platform/graphics/image.h"
 #include "platform/ui/activity_indicator.h"
 #include "platform/ui/image_view.h"
@@ -64,9 +65,24 @@ class Preview : public platform::ui::ViewController,
     std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator;
     std::shared_ptr<platform::foundation::Timer> timer;
 
+    // A picture handed over is still being prepared off the main thread.
+    bool isPreparingPicture() const { return picturesUnderWay_ > 0; }
+
   private:
-    void showPicture(const platform::graphics::ImagePtr& picture);
+    struct PreparedPicture;
+    void preparePicture(const platform::graphics::ImagePtr& picture, std::uint64_t generation);
+    void showPicture(PreparedPicture prepared);
+    void logGeometry();
+    void keepBarOnTop();
+    platform::foundation::WorkQueue& pictureWork();
     void setNavigationBarInteraction(bool enabled);
+
+    std::weak_ptr<platform::ui::View> bar_;
+    // Every addImage counts; prepared pictures of an earlier one are not shown.
+    std::uint64_t pictureGeneration_ = 0;
+    int picturesUnderWay_ = 0;
+    // Made on first use, so that a screen that never shows a picture starts no thread.
+    std::unique_ptr<platform::foundation::WorkQueue> pictureWork_;
 };
 
 }  // namespace preview

@@ -1,6 +1,7 @@
 #include "imaging/scale_and_rotate_image.h"
 #include "platform/foundation/log.h"
 #include "platform/graphics/png_codec.h"
+#include "platform/graphics/reduced_copies.h"
 #include "preview/preview.h"
 
 namespace preview {
@@ -11,15 +12,26 @@ using platform::foundation::Size;
 
 namespace {
 constexpr Rect kScrollFrame{0, 44, 320, 436};
-}
+}  // namespace
+
+// What the picture work hands back to the main thread: the upright size, its PNG bytes
+// and the picture decoded from them, or why there is none.
+struct Preview::PreparedPicture {
+    Size size;
+    std::vector<std::uint8_t> png;
+    platform::graphics::ImagePtr decoded;
+    std::string error;
+};
 
 platform::graphics::ImagePtr Preview::scaleAndRotateImage(
     const platform::graphics::ImagePtr& picture) {
     return picture ? imaging::scaleAndRotateImage(*picture) : nullptr;
 }
 
-// Replaces the scroll view and image view with new ones; with a picture, shows it zoomable
-// at the size that fits the screen, and keeps its PNG encoding for sharing.
+// Replaces the scroll view and image view with new ones. With a picture, the picture is
+// turned upright, encoded as PNG and decoded again off the main thread, and shown zoomable
+// at the size that fits the screen once that work is done; the screen stays responsive
+// meanwhile, and only the newest picture is ever shown.
 void Preview::addImage(const platform::graphics::ImagePtr& picture) {
     if (imageView) {
         imageView->setImage(nullptr);
@@ -35,18 +47,69 @@ void Preview::addImage(const platform::graphics::ImagePtr& picture) {
     scrollView = std::make_shared<platform::ui::ScrollView>(kScrollFrame);
     navigationItem().setRightBarButtonItem(mail);
     data.clear();
-    if (picture) showPicture(picture);
+    const auto generation = ++pictureGeneration_;
     view()->addSubview(scrollView);
-    log("%f %f %f %f %f", imageView->frame().width(), imageView->frame().height(),
-        scrollView->contentSize().width, scrollView->contentSize().height, 1.0);
+    keepBarOnTop();
+    if (picture) {
+        preparePicture(picture, generation);
+    } else {
+        logGeometry();
+    }
 }
 
-void Preview::showPicture(const platform::graphics::ImagePtr& picture) {
-    auto upright = scaleAndRotateImage(picture);
-    if (!upright) return;
-    auto shown = platform::graphics::Image::withPixels(upright->pixelBuffer());
-    const float w = shown->size().width;
-    const float h = shown->size().height;
+void Preview::preparePicture(const platform::graphics::ImagePtr& picture,
+                             std::uint64_t generation) {
+    std::weak_ptr<Preview> weak = std::static_pointer_cast<Preview>(shared_from_this());
+    picturesUnderWay_++;
+    pictureWork().async<PreparedPicture>(
+        [picture] {
+            PreparedPicture prepared;
+            auto upright = imaging::scaleAndRotateImage(*picture);
+            if (!upright) {
+                prepared.error = "the picture could not be turned upright";
+                return prepared;
+            }
+            prepared.size = upright->size();
+            auto encoded = platform::graphics::encodePng(upright->pixels());
+            if (!encoded) {
+                prepared.error = "could not encode the picture as PNG: " + encoded.error();
+                return prepared;
+            }
+            prepared.png = std::move(encoded.value());
+            auto decoded = platform::graphics::decodePng(prepared.png);
+            if (decoded) {
+                prepared.decoded = decoded.value();
+                // The first frame shows the whole picture small: its reduced copies are
+                // made here rather than while that frame is drawn.
+                platform::graphics::prepareReducedCopies(*prepared.decoded);
+            } else {
+                prepared.error = "could not decode the picture's PNG: " + decoded.error();
+            }
+            return prepared;
+        },
+        [weak, generation](PreparedPicture prepared) {
+            auto self = weak.lock();
+            if (!self) return;
+            self->picturesUnderWay_--;
+            if (generation == self->pictureGeneration_) self->showPicture(std::move(prepared));
+        });
+}
+
+platform::foundation::WorkQueue& Preview::pictureWork() {
+    if (!pictureWork_) pictureWork_ = std::make_unique<platform::foundation::WorkQueue>();
+    return *pictureWork_;
+}
+
+// The picture fills the 320 × 436 frame at the minimum zoom; the content keeps the frame's
+// proportions, as wide as a landscape picture or as tall as any other.
+void Preview::showPicture(PreparedPicture prepared) {
+    if (prepared.size.width <= 0 || prepared.size.height <= 0) {
+        log("%@", prepared.error);
+        logGeometry();
+        return;
+    }
+    const float w = prepared.size.width;
+    const float h = prepared.size.height;
     const float fw = kScrollFrame.width();
     const float fh = kScrollFrame.height();
     const Size content = w > h ? Size{w, fh * (w / fw)} : Size{fw * (h / fh), h};
@@ -62,14 +125,15 @@ void Preview::showPicture(const platform::graphics::ImagePtr& picture) {
         std::static_pointer_cast<Preview>(shared_from_this())));
     scrollView->setZoomScale(scrollView->minimumZoomScale());
     scrollView->addSubview(imageView);
-    auto encoded = platform::graphics::encodePng(shown->pixels());
-    if (!encoded) {
-        log("could not encode the picture as PNG: %@", encoded.error());
-        return;
-    }
-    data = std::move(encoded.value());
-    auto decoded = platform::graphics::decodePng(data);
-    if (decoded) imageView->setImage(decoded.value());
+    if (!prepared.error.empty()) log("%@", prepared.error);
+    data = std::move(prepared.png);
+    if (prepared.decoded) imageView->setImage(prepared.decoded);
+    logGeometry();
+}
+
+void Preview::logGeometry() {
+    log("%f %f %f %f %f", imageView->frame().width(), imageView->frame().height(),
+        scrollView->contentSize().width, scrollView->contentSize().height, 1.0);
 }
 
 }  // namespace preview

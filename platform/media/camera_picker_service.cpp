@@ -1,14 +1,20 @@
 #include "platform/media/camera_picker_service.h"
 
+#include <algorithm>
+
 #include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/media/album_browser.h"
 #include "platform/media/live_picture_view.h"
+#include "platform/media/shared_album.h"
+#include "platform/ui/image_named.h"
 #include "platform/ui/label.h"
 
 namespace platform::media {
 
 namespace {
 constexpr foundation::Rect kScreen{0, 0, 320, 480};
+constexpr foundation::Rect kBelowBar{0, 44, 320, 436};
 
 CameraOptions& options() {
     static CameraOptions o;
@@ -106,6 +112,22 @@ void CameraPickerService::loadView() {
     });
     item->setRightBarButtonItem(cancelItem);
     navigationBar()->setItems({item});
+    // Large thumbnails where a point is two pixels, as the thumbnail standard sizes them.
+    albumBrowser_ = AlbumBrowser::make(
+        kBelowBar, ThumbnailCache::defaultRoot(),
+        ui::screenScale() >= 2 ? ThumbnailCache::Flavor::Large : ThumbnailCache::Flavor::Normal);
+    albumBrowser_->setPickHandler([weak](graphics::ImagePtr picture) {
+        if (auto self = weak.lock()) self->pickImage(std::move(picture));
+    });
+    view()->addSubview(albumBrowser_->view());
+    view()->addSubview(navigationBar());
+}
+
+void CameraPickerService::viewDidAppear(bool) {
+    if (sourceType_ != SourceType::PhotoLibrary || !albumBrowser_) return;
+    auto photos = sharedAlbum().pictures();
+    std::reverse(photos.begin(), photos.end());
+    albumBrowser_->reload(std::move(photos), sharedAlbum().folder());
 }
 
 foundation::AffineTransform CameraPickerService::cameraViewTransform() const {

@@ -11,6 +11,7 @@
 
 namespace platform::media {
 
+class AlbumBrowser;
 class CameraPickerService;
 class LivePictureView;
 
@@ -66,8 +67,12 @@ class CameraPickerService : public ui::NavigationController {
     // The library's choices, as a user makes them in the album.
     void pickImage(graphics::ImagePtr image);
     void cancel();
+    // The photo library's album grid; null for a camera.
+    const std::shared_ptr<AlbumBrowser>& albumBrowser() const { return albumBrowser_; }
 
     void loadView() override;
+    // The album is read afresh each time the library is shown.
+    void viewDidAppear(bool animated) override;
 
   private:
     std::shared_ptr<LivePictureView> liveView();
@@ -80,6 +85,7 @@ class CameraPickerService : public ui::NavigationController {
     int picturesPending_ = 0;
     foundation::AffineTransform transform_;
     std::shared_ptr<LivePictureView> liveView_;
+    std::shared_ptr<AlbumBrowser> albumBrowser_;
 };
 
 }  // namespace platform::media

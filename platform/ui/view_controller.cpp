@@ -103,6 +103,19 @@ void NavigationController::pushViewController(std::shared_ptr<ViewController> co
     controller->viewDidAppear(animated);
 }
 
+std::shared_ptr<ViewController> NavigationController::popViewControllerAnimated(bool animated) {
+    if (stack_.empty()) return nullptr;
+    auto controller = std::move(stack_.back());
+    stack_.pop_back();
+    auto items = navigationBar_->items();
+    if (!items.empty()) items.pop_back();
+    navigationBar_->setItems(std::move(items));
+    if (controller->isViewLoaded()) controller->view()->removeFromSuperview();
+    controller->setNavigationController(nullptr);
+    controller->viewDidDisappear(animated);
+    return controller;
+}
+
 std::shared_ptr<ViewController> NavigationController::topViewController() const {
     return stack_.empty() ? nullptr : stack_.back();
 }

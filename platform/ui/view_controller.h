@@ -68,6 +68,8 @@ class NavigationController : public ViewController {
     void setNavigationBarHidden(bool hidden) { navigationBar_->setHidden(hidden); }
     const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return stack_; }
     void pushViewController(std::shared_ptr<ViewController> controller, bool animated);
+    // Takes the top screen off the stack; the one beneath shows again.
+    std::shared_ptr<ViewController> popViewControllerAnimated(bool animated);
     std::shared_ptr<ViewController> topViewController() const;
 
     void loadView() override;

@@ -49,6 +49,8 @@ class CaptureScreenTest : public ::testing::Test {
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(album);
         platform::media::sharedAlbum().setFolder(album);
+        // The album's thumbnails go to a cache of the test's own, not the user's.
+        setenv("XDG_CACHE_HOME", (album / "cache").c_str(), 1);
         application = app::Application::launch();
     }
 

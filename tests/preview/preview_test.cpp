@@ -34,6 +34,11 @@ class PreviewTest : public ::testing::Test {
         loop().setClock(std::make_shared<platform::foundation::SystemClock>());
     }
     static platform::foundation::RunLoop& loop() { return platform::foundation::RunLoop::main(); }
+    // Hands the picture over and lets its preparation off the main thread finish.
+    void show(const platform::graphics::ImagePtr& p) {
+        screen->addImage(p);
+        loop().runFor(0);
+    }
     std::shared_ptr<Preview> screen;
     platform::foundation::SystemLog::Capture log;
 };
@@ -51,7 +56,7 @@ TEST_F(PreviewTest, ContentKeepsTheScreensProportionsAndStartsFullyZoomedOut) {
                           {200, 100, {200, 272.5f}, 1.6f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.w);
-        screen->addImage(picture(c.w, c.h));
+        show(picture(c.w, c.h));
         const auto& scroll = *screen->scrollView;
         EXPECT_NEAR(scroll.contentSize().width, c.content.width, 1e-3);
         EXPECT_NEAR(scroll.contentSize().height, c.content.height, 1e-3);
@@ -69,7 +74,7 @@ TEST_F(PreviewTest, ContentKeepsTheScreensProportionsAndStartsFullyZoomedOut) {
 }
 
 TEST_F(PreviewTest, ShowsThePictureDecodedFromItsPngBytesUpright) {
-    screen->addImage(picture(30, 20, ImageOrientation::Right));
+    show(picture(30, 20, ImageOrientation::Right));
     ASSERT_FALSE(screen->data.empty());
     auto decoded = platform::graphics::decodePng(screen->data);
     ASSERT_TRUE(decoded.ok());
@@ -84,7 +89,7 @@ TEST_F(PreviewTest, ShowsThePictureDecodedFromItsPngBytesUpright) {
 }
 
 TEST_F(PreviewTest, NoPictureLeavesAnEmptyScreen) {
-    screen->addImage(picture(64, 48));
+    show(picture(64, 48));
     screen->addImage(nullptr);
     EXPECT_TRUE(screen->data.empty());
     EXPECT_EQ(screen->imageView->image(), nullptr);
@@ -100,7 +105,7 @@ TEST_F(PreviewTest, PollRemovesTheIndicatorOnceAPictureShows) {
     screen->addImage(nullptr);
     loop().runFor(0.45);
     EXPECT_EQ(log.count("check"), 2);
-    screen->addImage(picture(16, 16));
+    show(picture(16, 16));
     loop().runFor(0.2);
     EXPECT_EQ(log.count("done"), 1);
     EXPECT_EQ(screen->activityIndicator, nullptr);
@@ -111,6 +116,38 @@ TEST_F(PreviewTest, PollRemovesTheIndicatorOnceAPictureShows) {
     screen->addActivityIndicator();
     screen->viewDidDisappear(false);
     EXPECT_EQ(screen->timer, nullptr);
+}
+
+TEST_F(PreviewTest, PictureWorkIsDoneOffTheMainThreadAndOnlyTheNewestIsShown) {
+    screen->addImage(picture(40, 30));
+    // Handed over, not yet prepared: the screen is empty and says it is busy.
+    EXPECT_EQ(screen->imageView->image(), nullptr);
+    EXPECT_TRUE(screen->isPreparingPicture());
+    screen->addImage(picture(24, 60));
+    loop().runFor(0);
+    EXPECT_FALSE(screen->isPreparingPicture());
+    ASSERT_NE(screen->imageView->image(), nullptr);
+    EXPECT_EQ(screen->imageView->image()->size(), (Size{24, 60}));
+    EXPECT_EQ(screen->imageView->superview(), screen->scrollView);
+    // Only the second picture's geometry was ever applied and logged.
+    EXPECT_EQ(log.count("44.036697 60.000000 44.036697 60.000000 1.000000"), 1);
+    EXPECT_EQ(log.count("40.000000 54.500000 40.000000 54.500000 1.000000"), 0);
+    auto decoded = platform::graphics::decodePng(screen->data);
+    ASSERT_TRUE(decoded.ok());
+    EXPECT_EQ(decoded.value()->size(), (Size{24, 60}));
+}
+
+TEST_F(PreviewTest, BackLeavesTheLibrarysPresentationSoTheAlbumWorksAgain) {
+    auto held = std::make_shared<platform::ui::ViewController>();
+    held->presentModalViewController(screen, false);
+    show(picture(16, 16));
+    screen->back();
+    EXPECT_TRUE(log.contains("dismiss"));
+    EXPECT_EQ(screen->view()->superview(), nullptr);
+    EXPECT_EQ(held->modalViewController(), nullptr);
+    EXPECT_NE(screen->imageView->image(), nullptr);  // unlike close, the picture stays
+    held->presentModalViewController(screen, false);
+    EXPECT_EQ(held->modalViewController(), screen);
 }
 
 }  // namespace
