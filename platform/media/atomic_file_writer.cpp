@@ -57,16 +57,29 @@ static mode_t ordinaryFileMode() {
     return 0644;
 }
 
-WrittenFile writeNewFileAtomically(const std::filesystem::path& folder, const std::string& stem,
-                                   const std::string& suffix, std::span<const std::uint8_t> bytes) {
+std::optional<std::string> createFolders(const std::filesystem::path& folder, FileAccess access) {
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) return {{}, "cannot create " + folder.string() + ": " + ec.message()};
+    if (folder.empty() || std::filesystem::is_directory(folder, ec)) return std::nullopt;
+    if (const auto parent = folder.parent_path(); parent != folder)
+        if (auto error = createFolders(parent, access)) return error;
+    const mode_t mode = access == FileAccess::OwnerOnly ? 0700 : 0777;  // less the umask
+    if (::mkdir(folder.c_str(), mode) != 0 && errno != EEXIST)
+        return describe("cannot create", folder, errno);
+    if (!std::filesystem::is_directory(folder, ec)) return folder.string() + " is not a folder";
+    return std::nullopt;
+}
+
+WrittenFile writeNewFileAtomically(const std::filesystem::path& folder, const std::string& stem,
+                                   const std::string& suffix, std::span<const std::uint8_t> bytes,
+                                   FileAccess access) {
+    if (auto error = createFolders(folder, access))
+        return {{}, "cannot create " + folder.string() + " (" + *error + ")"};
 
     std::string temporary = (folder / ("." + stem + suffix + ".XXXXXX")).string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return {{}, describe("cannot create a file in", folder, errno)};
-    ::fchmod(fd, ordinaryFileMode());
+    // mkstemp's file is the owner's alone, which a private file keeps.
+    if (access == FileAccess::Ordinary) ::fchmod(fd, ordinaryFileMode());
     std::optional<std::string> error = writeAndSync(fd, temporary, bytes);
     if (::close(fd) != 0 && !error) error = describe("cannot close", temporary, errno);
     for (int attempt = 0; !error; ++attempt) {
