@@ -67,12 +67,13 @@ bool pressKey(ui::Window& window, const ui::KeyPress& key, const std::function<v
         escape();
         return true;
     }
-    if (key.key == Key::Space) return tapIfShown(window, livePictureTouchPoint(window));
+    if (key.key == Key::Space && !window.isEditingText())
+        return tapIfShown(window, livePictureTouchPoint(window));
     return false;
 }
 
 bool pressDigit(ui::Window& window, int digit) {
-    if (digit < 1) return false;
+    if (digit < 1 || window.isEditingText()) return false;
     return tapIfShown(window, tabItemTouchPoint(window, static_cast<std::size_t>(digit - 1)));
 }
 

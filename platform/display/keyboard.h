@@ -21,11 +21,12 @@ std::string keyNames();
 
 // The window's responders see the key first (a focused field, the scroll view on top);
 // what none of them takes has the keyboard's own meaning: Escape calls `escape`, Space
-// touches the live picture. A key never lifts a finger that is down. True if the key did
-// something.
+// touches the live picture, except while a field takes typed text. A key never lifts a
+// finger that is down. True if the key did something.
 bool pressKey(ui::Window& window, const ui::KeyPress& key, const std::function<void()>& escape);
 
-// The digits 1, 2, ... touch the tab bar's items, counted from the left.
+// The digits 1, 2, ... touch the tab bar's items, counted from the left; while a field
+// takes typed text they are only text, and do nothing here.
 bool pressDigit(ui::Window& window, int digit);
 
 }  // namespace platform::display

@@ -10,7 +10,9 @@
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/log.h"
 #include "platform/graphics/decode_image.h"
+#include "platform/ui/clipboard.h"
 #include "platform/ui/image_named.h"
+#include "platform/ui/text_field.h"
 
 namespace platform::display {
 
@@ -86,10 +88,24 @@ bool repeatsWhileHeld(ui::Key key) {
         case ui::Key::Space:
         case ui::Key::Return:
         case ui::Key::Tab:
+        case ui::Key::Paste:
             return false;
         default:
             return true;
     }
+}
+
+// The usual paste shortcuts.
+bool isPaste(int keycode, int modifiers) {
+    return (keycode == SDLK_v && (modifiers & KMOD_CTRL) != 0) ||
+           (keycode == SDLK_INSERT && (modifiers & KMOD_SHIFT) != 0);
+}
+
+std::string systemClipboardText() {
+    char* text = SDL_GetClipboardText();
+    std::string copy = text ? text : "";
+    SDL_free(text);
+    return copy;
 }
 
 double wallClock() {
@@ -181,6 +197,7 @@ bool SdlWindow::create(const WindowOptions& options, std::string& error) {
 
 SdlWindow::~SdlWindow() {
     if (loop_) loop_->setEventSource(nullptr);
+    if (window_) ui::setClipboardAccess({});
     if (sdlWindow_) SDL_DestroyWindow(sdlWindow_);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
@@ -208,6 +225,12 @@ void SdlWindow::show(std::shared_ptr<ui::Window> window, foundation::RunLoop& lo
     compositor_ = std::make_unique<ScreenCompositor>(window_, scale_);
     loop_ = &loop;
     loop.setEventSource(this);
+    ui::setClipboardAccess(
+        {systemClipboardText, [](const std::string& text) { SDL_SetClipboardText(text.c_str()); }});
+    // SDL starts with text input on; it is on only while a field takes text, so that an
+    // input method does not hold back the keys of the camera screen.
+    SDL_StopTextInput();
+    textInput_ = false;
     SDL_ShowWindow(sdlWindow_);
     exposed_ = true;
 }
@@ -238,6 +261,7 @@ void SdlWindow::wake() {
 void SdlWindow::turnEnded() {
     nextFrameAt_.reset();
     if (!compositor_) return;
+    followTextInput();
     const double now = foundation::RunLoop::main().now();
     if (!exposed_ && !compositor_->needsComposition(now)) return;
     const double wall = wallClock();
@@ -250,6 +274,34 @@ void SdlWindow::turnEnded() {
     lastPresent_ = wall;
     exposed_ = false;
     if (compositor_->isAnimating(now)) nextFrameAt_ = wall + kFrameInterval;
+}
+
+void SdlWindow::followTextInput() {
+    const bool editing = window_->isEditingText();
+    if (editing != textInput_) {
+        textInput_ = editing;
+        if (editing) {
+            SDL_StartTextInput();
+        } else {
+            SDL_StopTextInput();
+        }
+    }
+    // An input method shows what it composes next to the caret.
+    auto* field = editing ? dynamic_cast<ui::TextField*>(window_->firstResponder().get()) : nullptr;
+    if (!field) return;
+    const auto caret = field->caretRect();
+    const auto origin = field->convertToWindow(caret.origin);
+    const foundation::Rect place{origin.x, origin.y, caret.width(), caret.height()};
+    if (place == inputMethodPlace_) return;
+    inputMethodPlace_ = place;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdlWindow_, &w, &h);
+    const float across = static_cast<float>(w) / kPointsWide;
+    const float down = static_cast<float>(h) / kPointsHigh;
+    SDL_Rect rect{static_cast<int>(place.x() * across), static_cast<int>(place.y() * down),
+                  static_cast<int>(std::ceil(place.width() * across)),
+                  static_cast<int>(std::ceil(place.height() * down))};
+    SDL_SetTextInputRect(&rect);
 }
 
 // Through the window's own surface: SDL puts it in memory shared with the X server, or in
@@ -327,6 +379,9 @@ void SdlWindow::handle(const SDL_Event& event) {
         case SDL_KEYDOWN:
             handleKey(event.key.keysym.sym, event.key.keysym.mod, event.key.repeat != 0);
             break;
+        case SDL_TEXTINPUT:
+            window_->insertText(event.text.text);
+            break;
         default:
             break;
     }
@@ -391,7 +446,7 @@ void SdlWindow::handleKey(int keycode, int modifiers, bool repeat) {
         if (!repeat && !fingersDown) pressDigit(*window_, keycode - SDLK_1 + 1);
         return;
     }
-    const auto key = keyFromSdl(keycode);
+    const auto key = isPaste(keycode, modifiers) ? ui::Key::Paste : keyFromSdl(keycode);
     if (!key || (repeat && !repeatsWhileHeld(*key))) return;
     if (*key == ui::Key::Space && fingersDown) return;
     pressKey(*window_, {*key, (modifiers & KMOD_CTRL) != 0, (modifiers & KMOD_SHIFT) != 0},

@@ -32,7 +32,9 @@ struct WindowOptions {
 // finger turns a touch into a pinch. Keys go to the window's responders first (see
 // keyboard.h): arrows, Page Up/Down, Home, End, + and - move and zoom a scroll view; Space
 // touches the live picture, 1 to 5 the tab bar's items, Escape calls the handler the
-// application sets.
+// application sets. While a text field is the first responder, SDL's text input is on and
+// its text goes to the field (Space and the digits then only type); Ctrl+V pastes from the
+// system's clipboard, which backs ui::clipboardText() while the window is shown.
 class SdlWindow final : public foundation::EventSource {
   public:
     // Opens the window, still hidden, and sets the screen scale that pictures are loaded
@@ -71,6 +73,7 @@ class SdlWindow final : public foundation::EventSource {
     foundation::Point pointFromWindow(float x, float y) const;
     void present();
     void setIcon();
+    void followTextInput();
 
     SDL_Window* sdlWindow_ = nullptr;
     std::uint32_t wakeEvent_ = 0;
@@ -92,6 +95,8 @@ class SdlWindow final : public foundation::EventSource {
     std::vector<Finger> fingers_;
     float pinchDistance_ = 0.0f;
     bool exposed_ = false;
+    bool textInput_ = false;
+    foundation::Rect inputMethodPlace_;
     double lastPresent_ = -1.0;
     std::optional<double> nextFrameAt_;
     std::uint64_t presentedFrames_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/geometry.h"
@@ -34,7 +35,9 @@ enum class Key {
     Backspace,
     Delete,
     Escape,
-    Space
+    Space,
+    // The system's paste shortcut (Ctrl+V, Shift+Insert): the clipboard's text goes in.
+    Paste
 };
 
 struct KeyPress {
@@ -52,9 +55,10 @@ struct WheelEvent {
     bool ctrl = false;
 };
 
-// Something that can handle touches, keys, the wheel and pinches. What a responder does
-// not handle goes to its next responder: a view's view controller if it is one's view, else
-// its superview. The events that can go unhandled say whether someone took them.
+// Something that can handle touches, keys, typed text, the wheel and pinches. What a
+// responder does not handle goes to its next responder: a view's view controller if it is
+// one's view, else its superview. The events that can go unhandled say whether someone
+// took them.
 class Responder {
   public:
     virtual ~Responder() = default;
@@ -64,6 +68,15 @@ class Responder {
     virtual void touchesEnded(const Touches& touches);
     virtual void touchesCancelled(const Touches& touches);
     virtual bool keyDown(const KeyPress& key);
+    // Text as the keyboard or an input method composed it, UTF-8: a key press may come
+    // as both a keyDown and the text it types.
+    virtual bool insertText(std::string_view utf8) {
+        Responder* next = nextResponder();
+        return next && next->insertText(utf8);
+    }
+    // While it is the first responder, the keys that type text (Space, the digits) are
+    // text and stand for nothing else.
+    virtual bool acceptsTextInput() const { return false; }
     virtual bool scrollWheel(const WheelEvent& wheel);
     // Two fingers moving apart (factor > 1) or together about a point.
     virtual bool magnify(foundation::Point locationInWindow, float factor);

@@ -80,6 +80,27 @@ bool Window::keyDown(const KeyPress& key) {
     return dispatch(std::move(target), [&](Responder& r) { return r.keyDown(key); });
 }
 
+bool Window::insertText(std::string_view utf8) {
+    return dispatch(firstResponder(), [&](Responder& r) { return r.insertText(utf8); });
+}
+
+void Window::setFirstResponder(std::weak_ptr<Responder> responder) {
+    firstResponder_ = std::move(responder);
+    setNeedsDisplay();  // the caret moves to another field
+}
+
+std::shared_ptr<Responder> Window::firstResponder() const {
+    auto responder = firstResponder_.lock();
+    if (auto* view = dynamic_cast<View*>(responder.get()); view && !view->isDescendantOf(*this))
+        return nullptr;
+    return responder;
+}
+
+bool Window::isEditingText() const {
+    auto responder = firstResponder();
+    return responder && responder->acceptsTextInput();
+}
+
 bool Window::scrollWheel(const WheelEvent& wheel) {
     return dispatch(hitTest(wheel.locationInWindow),
                     [&](Responder& r) { return r.scrollWheel(wheel); });

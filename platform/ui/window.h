@@ -6,9 +6,10 @@
 
 namespace platform::ui {
 
-// The screen's root view. Touches, keys, wheel turns and pinches from the window back end
-// or the headless driver enter here and go to the view under the finger or pointer,
-// exactly as hit-testing finds it, and then along its responder chain.
+// The screen's root view. Touches, keys, typed text, wheel turns and pinches from the
+// window back end or the headless driver enter here and go to the view under the finger or
+// pointer, exactly as hit-testing finds it (keys and text: to the first responder), and
+// then along its responder chain.
 class Window : public View {
   public:
     explicit Window(foundation::Rect frame = {0, 0, 320, 480});
@@ -34,12 +35,14 @@ class Window : public View {
     // keys; true if someone along the chain took it. The window ends every chain: an event
     // that comes back up to it stops there.
     bool keyDown(const KeyPress& key) override;
+    bool insertText(std::string_view utf8) override;
     bool scrollWheel(const WheelEvent& wheel) override;
     bool magnify(foundation::Point locationInWindow, float factor) override;
-    void setFirstResponder(std::weak_ptr<Responder> responder) {
-        firstResponder_ = std::move(responder);
-    }
-    std::shared_ptr<Responder> firstResponder() const { return firstResponder_.lock(); }
+    void setFirstResponder(std::weak_ptr<Responder> responder);
+    // A view that has left the window is first responder no more.
+    std::shared_ptr<Responder> firstResponder() const;
+    // Whether typed text has somewhere to go: the first responder accepts text input.
+    bool isEditingText() const;
 
   private:
     Touches touchesAt(foundation::Point point, const std::shared_ptr<View>& view) const;
