@@ -108,13 +108,17 @@ void OrvexViewController::viewDidLoad() {
     www = Button::buttonWithType(Button::Type::Custom);
     www->setUserInteractionEnabled(true);
 
-    using platform::ui::TabBarItem;
+    auto item = [](const char* title, const char* picture, int tag) {
+        return std::make_shared<platform::ui::TabBarItem>(
+            platform::foundation::Bundle::main().localizedStringForKey(title), imageNamed(picture),
+            tag);
+    };
     tabBar->setItems({
-        std::make_shared<TabBarItem>("Quick Shot", imageNamed("quickshot.png"), QuickShot),
-        std::make_shared<TabBarItem>("Zoom", imageNamed("zoom.png"), Zoom),
-        std::make_shared<TabBarItem>("Timer", imageNamed("timer.png"), Timer),
-        std::make_shared<TabBarItem>("Timer Loop", imageNamed("time_lapse.png"), TimerLoop),
-        std::make_shared<TabBarItem>("Library", imageNamed("gallery.png"), Library),
+        item("Quick Shot", "quickshot.png", QuickShot),
+        item("Zoom", "zoom.png", Zoom),
+        item("Timer", "timer.png", Timer),
+        item("Timer Loop", "time_lapse.png", TimerLoop),
+        item("Library", "gallery.png", Library),
     });
     tabBar->setSelectedItem(tabBar->items()[0]);
     tabBar->setDelegate(std::static_pointer_cast<platform::ui::TabBarDelegate>(self()));

@@ -24,11 +24,15 @@ std::vector<std::filesystem::path> defaultFolders() {
 }  // namespace
 
 Bundle::Bundle(std::vector<std::filesystem::path> folders) : folders_(std::move(folders)) {
-    // Compiled translations live in <folder>/locale/<lang>/LC_MESSAGES/orvex.mo.
-    for (const auto& folder : folders_) {
+    // Compiled translations live in <folder>/locale/<lang>/LC_MESSAGES/orvex.mo; a program
+    // run from its build tree finds them where the build made them.
+    std::vector<std::filesystem::path> catalogues;
+    for (const auto& folder : folders_) catalogues.push_back(folder / "locale");
+    catalogues.emplace_back(ORVEX_BUILD_LOCALE);
+    for (const auto& catalogue : catalogues) {
         std::error_code ec;
-        if (std::filesystem::is_directory(folder / "locale", ec)) {
-            bindtextdomain(kTextDomain, (folder / "locale").c_str());
+        if (std::filesystem::is_directory(catalogue, ec)) {
+            bindtextdomain(kTextDomain, catalogue.c_str());
             bind_textdomain_codeset(kTextDomain, "UTF-8");
             break;
         }

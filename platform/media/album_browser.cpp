@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/foundation/bundle.h"
 #include "platform/foundation/log.h"
 #include "platform/graphics/decode_image.h"
 

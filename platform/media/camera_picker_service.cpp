@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/bundle.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/album_browser.h"
@@ -27,16 +28,20 @@ std::shared_ptr<CameraSource>& sharedCamera() {
     return camera;
 }
 
+std::string localized(const char* key) {
+    return foundation::Bundle::main().localizedStringForKey(key);
+}
+
 std::string statusText(CameraState state, const std::string& detail) {
     switch (state) {
         case CameraState::Loading:
-            return "Starting camera…";
+            return localized("Starting camera…");
         case CameraState::Ready:
             return {};
         case CameraState::NoCamera:
-            return "No camera found";
+            return localized("No camera found");
         case CameraState::Failed:
-            return "Camera unavailable: " + detail;
+            return localized("Camera unavailable:") + " " + detail;
     }
     return {};
 }
@@ -103,8 +108,8 @@ void CameraPickerService::loadView() {
     NavigationController::loadView();
     view()->setBackgroundColor({0.08f, 0.08f, 0.09f, 1.0f});
     auto item = std::make_shared<ui::NavigationItem>();
-    item->setTitle("Photos");
-    auto cancelItem = std::make_shared<ui::BarButtonItem>("Cancel");
+    item->setTitle(localized("Photos"));
+    auto cancelItem = std::make_shared<ui::BarButtonItem>(localized("Cancel"));
     std::weak_ptr<CameraPickerService> weak =
         std::static_pointer_cast<CameraPickerService>(shared_from_this());
     cancelItem->setAction([weak] {

@@ -62,6 +62,11 @@ TextAlignment alignmentFrom(const std::string& name) {
     return TextAlignment::Left;
 }
 
+// Texts in interface resources are the keys of their translations.
+std::string localizedText(const json& text) {
+    return foundation::Bundle::main().localizedStringForKey(text.get<std::string>());
+}
+
 void setViewProperties(View& view, const json& item) {
     if (item.contains("frame")) view.setFrame(rectFrom(item["frame"]));
     if (item.contains("hidden")) view.setHidden(item["hidden"].get<bool>());
@@ -71,7 +76,7 @@ void setViewProperties(View& view, const json& item) {
         view.setBackgroundColor(colorFrom(item["backgroundColor"]));
     if (item.contains("tag")) view.setTag(item["tag"].get<int>());
     if (auto* label = dynamic_cast<Label*>(&view)) {
-        if (item.contains("text")) label->setText(item["text"].get<std::string>());
+        if (item.contains("text")) label->setText(localizedText(item["text"]));
         if (item.contains("fontSize")) label->setFontSize(item["fontSize"].get<float>());
         if (item.contains("bold")) label->setBold(item["bold"].get<bool>());
         if (item.contains("textColor")) label->setTextColor(colorFrom(item["textColor"]));
@@ -85,7 +90,7 @@ void setViewProperties(View& view, const json& item) {
             imageView->setContentMode(static_cast<ContentMode>(item["contentMode"].get<int>()));
     }
     if (auto* button = dynamic_cast<Button*>(&view)) {
-        if (item.contains("title")) button->setTitle(item["title"].get<std::string>());
+        if (item.contains("title")) button->setTitle(localizedText(item["title"]));
         if (item.contains("image")) button->setImage(imageNamed(item["image"].get<std::string>()));
         if (item.contains("backgroundImage"))
             button->setBackgroundImage(imageNamed(item["backgroundImage"].get<std::string>()));
@@ -95,7 +100,7 @@ void setViewProperties(View& view, const json& item) {
 void setProperties(InterfaceObject& object, const json& item) {
     if (object.view) setViewProperties(*object.view, item);
     if (object.barButtonItem && item.contains("title"))
-        object.barButtonItem->setTitle(item["title"].get<std::string>());
+        object.barButtonItem->setTitle(localizedText(item["title"]));
 }
 
 using Objects = std::map<std::string, InterfaceObject>;
