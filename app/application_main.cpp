@@ -1,6 +1,5 @@
 #include "app/application_main.h"
 
-#include <clocale>
 #include <fstream>
 #include <iostream>
 
@@ -11,8 +10,10 @@
 #include "platform/display/headless_screen.h"
 #include "platform/display/sdl_window.h"
 #include "platform/foundation/clock.h"
+#include "platform/foundation/language.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/camera_picker_service.h"
+#include "platform/media/mail_transport.h"
 #include "platform/media/shared_album.h"
 #include "platform/ui/image_named.h"
 
@@ -33,12 +34,24 @@ void configureAlbum(const Options& options) {
     if (!options.album.empty()) platform::media::sharedAlbum().setFolder(options.album);
 }
 
+void configureMail(const Options& options) {
+    auto settings = platform::media::MailTransport::defaultSettings();
+    if (options.sendmail == "none")
+        settings.sendmail.reset();
+    else if (!options.sendmail.empty())
+        settings.sendmail = options.sendmail;
+    if (!options.outbox.empty()) settings.outbox = options.outbox;
+    if (!options.from.empty()) settings.from = options.from;
+    platform::media::MailTransport::configure(std::move(settings));
+}
+
 void configurePlatform(const Options& options) {
     auto& loop = platform::foundation::RunLoop::main();
     if (options.virtualClock) loop.setClock(std::make_shared<platform::foundation::VirtualClock>());
     platform::media::CameraPickerService::setCameraOptions(
         {options.camera, orientationNamed(options.cameraOrientation)});
     configureAlbum(options);
+    configureMail(options);
 }
 
 int runHeadless(Application& application, const Options& options) {
@@ -60,7 +73,7 @@ int runWindow(Application& application, platform::display::SdlWindow& window) {
 }  // namespace
 
 int applicationMain(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+    platform::foundation::chooseLanguageFromEnvironment();
     const auto parsed = parseOptions(argc, argv);
     if (parsed.exitStatus) return *parsed.exitStatus;
     const Options& options = parsed.options;

@@ -73,6 +73,17 @@ std::string restOfLine(const std::string& line) {
     return text;
 }
 
+// What `type` types: everything after the command word and the blank that ends it, spaces
+// kept, also at the end of the line.
+std::string typedText(const std::string& line) {
+    const auto start = line.find_first_not_of(" \t");
+    const auto gap = line.find_first_of(" \t", start);
+    if (gap == std::string::npos) return {};
+    auto text = line.substr(gap + 1);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
+}
+
 }  // namespace
 
 HeadlessDriver::HeadlessDriver(Application& application, std::ostream& out, std::ostream& errors,
@@ -111,6 +122,8 @@ bool HeadlessDriver::execute(const std::string& line, int lineNumber) {
             wheel(args);
         } else if (command == "key") {
             key(args);
+        } else if (command == "type") {
+            type(typedText(line));
         } else if (command == "slide") {
             slide(args);
         } else if (command == "wait") {
@@ -189,6 +202,13 @@ void HeadlessDriver::key(const Arguments& args) {
                            ", 1-5");
     platform::display::pressKey(application_.window(), *pressed,
                                 [this] { closeTopScreen(application_); });
+}
+
+void HeadlessDriver::type(const std::string& text) {
+    if (text.empty()) throw CommandError("usage: type TEXT");
+    auto& window = application_.window();
+    if (!window.isEditingText()) throw CommandError("no text field is focused to type into");
+    window.insertText(text);
 }
 
 void HeadlessDriver::slide(const Arguments& args) {

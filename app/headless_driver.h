@@ -33,6 +33,7 @@ class HeadlessDriver {
     void pinch(const Arguments& args);
     void wheel(const Arguments& args);
     void key(const Arguments& args);
+    void type(const std::string& text);
     void slide(const Arguments& args);
     void wait(const Arguments& args);
     void screenshot(const Arguments& args);

@@ -19,7 +19,14 @@ ParsedOptions parseOptions(int argc, char** argv) {
                    "Orientation of the camera's pictures: up, down, left, right")
         ->check(CLI::IsMember({"up", "down", "left", "right"}));
     cli.add_option("--album", o.album, "Album folder (default: Pictures/Orvex)");
-    cli.add_option("--outbox", o.outbox, "Where sent messages are kept");
+    cli.add_option("--outbox", o.outbox,
+                   "Where a copy of every message is kept, in sent/ or queue/ (default: "
+                   "$XDG_DATA_HOME/orvex/outbox)");
+    cli.add_option("--sendmail", o.sendmail,
+                   "Command that sends a message given on its input, as sendmail -t -oi does "
+                   "(default: $ORVEX_SENDMAIL, else sendmail where installed; none: keep messages "
+                   "in the outbox's queue)");
+    cli.add_option("--from", o.from, "Sender address of messages (default: $EMAIL)");
     cli.add_option("--scale", o.scale, "Pixels per point of the window: 1 or 2")
         ->check(CLI::IsMember({1, 2}));
     try {

@@ -13,6 +13,8 @@ struct Options {
     std::string cameraOrientation;  // empty: the camera's own
     std::string album;              // empty: the user's Pictures folder
     std::string outbox;             // empty: under the XDG data home
+    std::string sendmail;           // empty: $ORVEX_SENDMAIL or sendmail where installed
+    std::string from;               // empty: $EMAIL
     int scale = 0;                  // 0: chosen for the display
 };
 

@@ -35,6 +35,21 @@ nlohmann::json previewState(const capture::OrvexViewController& screen) {
             {"busy", preview->activityIndicator != nullptr || preview->isPreparingPicture()}};
 }
 
+// The mail composer over the preview, as the user has filled it; null when none shows.
+nlohmann::json mailState(const capture::OrvexViewController& screen) {
+    const auto composer =
+        screen.preview ? std::dynamic_pointer_cast<platform::media::MailComposeViewController>(
+                             screen.preview->modalViewController())
+                       : nullptr;
+    if (!composer) return nullptr;
+    nlohmann::json attachment = nullptr;
+    if (const auto info = composer->attachment())
+        attachment = {{"name", info->name}, {"type", info->type}, {"bytes", info->bytes}};
+    return {{"to", composer->to()},           {"subject", composer->subject()},
+            {"body", composer->body()},       {"attachment", attachment},
+            {"canSend", composer->canSend()}, {"sending", composer->isSending()}};
+}
+
 bool countdownShown(const capture::OrvexViewController& screen) {
     return screen.timeRemain && screen.timeRemain->superview() == screen.main;
 }
@@ -85,6 +100,7 @@ nlohmann::json describeState(const Application& application) {
     state["sounds"] = soundCounts(screen);
     state["library"] = libraryState(screen);
     state["preview"] = previewState(screen);
+    state["mail"] = mailState(screen);
     return state;
 }
 

@@ -1,5 +1,6 @@
 #include "preview/preview.h"
 
+#include "platform/foundation/bundle.h"
 #include "platform/foundation/log.h"
 
 namespace preview {
@@ -95,8 +96,29 @@ void Preview::back() {
     }
 }
 
+// Sends the shown picture as the PNG bytes it was decoded from, attached to a new message
+// the user addresses in the composer. Every press is logged, also one that does nothing.
 void Preview::emailImage(platform::ui::Control*) {
     log("asd>>>");
+    using platform::media::MailComposeViewController;
+    if (!MailComposeViewController::canSendMail()) return;
+    if (!imageView || !imageView->image()) return;
+    auto composer = std::make_shared<MailComposeViewController>();
+    composer->setMailComposeDelegate(std::static_pointer_cast<platform::media::MailComposeDelegate>(
+        std::static_pointer_cast<Preview>(shared_from_this())));
+    const auto& bundle = platform::foundation::Bundle::main();
+    composer->setSubject(bundle.localizedStringForKey("Here's a picture..."));
+    composer->addAttachmentData(data, "image/png", "image");
+    composer->setMessageBody(
+        bundle.localizedStringForKey("Here's a picture that I took with my iPhone."), false);
+    presentModalViewController(composer, true);
+}
+
+// Whatever became of the message, the composer goes and the picture shows again.
+void Preview::mailComposeControllerDidFinishWithResult(
+    platform::media::MailComposeViewController& composer, platform::media::MailComposeResult,
+    const std::optional<std::string>&) {
+    composer.dismissModalViewControllerAnimated(true);
 }
 
 std::shared_ptr<platform::ui::View> Preview::viewForZoomingInScrollView(platform::ui::ScrollView&) {

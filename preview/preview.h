@@ -7,6 +7,7 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/foundation/work_queue.h"
 #include "platform/graphics/image.h"
+#include "platform/media/mail_compose_view_controller.h"
 #include "platform/ui/activity_indicator.h"
 #include "platform/ui/image_view.h"
 #include "platform/ui/interface_loader.h"
@@ -21,6 +22,7 @@ namespace preview {
 class Preview : public platform::ui::ViewController,
                 public platform::ui::ScrollViewDelegate,
                 public platform::ui::NavigationBarDelegate,
+                public platform::media::MailComposeDelegate,
                 public platform::ui::InterfaceConnectable {
   public:
     static std::shared_ptr<Preview> fromInterfaceResource(const std::string& name);
@@ -39,6 +41,10 @@ class Preview : public platform::ui::ViewController,
     void close();
     void back();
     void emailImage(platform::ui::Control* sender);
+    void mailComposeControllerDidFinishWithResult(
+        platform::media::MailComposeViewController& composer,
+        platform::media::MailComposeResult result,
+        const std::optional<std::string>& error) override;
 
     std::shared_ptr<platform::ui::View> viewForZoomingInScrollView(
         platform::ui::ScrollView& scrollView) override;

@@ -48,8 +48,10 @@ class WindowClicksTest : public ::testing::Test {
             const auto err = (folder / "log").string();
             freopen(err.c_str(), "w", stderr);
             const std::string album = (folder / "album").string();
+            const std::string outbox = (folder / "outbox").string();
             execl(ORVEX_TEST_BINARY_DIR "/orvex", "orvex", "--camera", "test", "--scale", "1",
-                  "--album", album.c_str(), static_cast<char*>(nullptr));
+                  "--album", album.c_str(), "--outbox", outbox.c_str(), "--sendmail", "none",
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         const auto id = commandOutput(
@@ -195,6 +197,27 @@ TEST_F(WindowClicksTest, AlbumPhotoClickedZoomedWithTheWheelAndDragged) {
     ASSERT_TRUE(dragged);
     EXPECT_EQ(colourAt(**dragged, 20, 250), 'R');
     EXPECT_EQ(colourAt(**dragged, 300, 250), 'G');
+}
+
+TEST_F(WindowClicksTest, AnAddressTypedIntoTheComposerGoesIntoTheMessage) {
+    std::filesystem::create_directories(folder / "album");
+    writeQuadrantPhoto(folder / "album" / "IMG_quadrants.jpg");
+    click(288, 452);  // Library
+    ASSERT_TRUE(waitFor(": selected: 5")) << log();
+    std::this_thread::sleep_for(500ms);
+    click(39, 83);
+    ASSERT_TRUE(waitFor(": done")) << log();
+    click(276, 22);  // E-mail
+    ASSERT_TRUE(waitFor(": asd>>>")) << log();
+    std::this_thread::sleep_for(500ms);
+    xdotool("type --window " + window + " 'carol@example.com'");
+    click(290, 22);  // Send
+    ASSERT_TRUE(waitFor("queue")) << log();
+    std::vector<std::filesystem::path> messages;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "outbox" / "queue"))
+        messages.push_back(entry.path());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(readFile(messages[0]).find("To: carol@example.com"), std::string::npos);
 }
 
 }  // namespace
