@@ -78,6 +78,7 @@ class Preview : public platform::ui::ViewController,
     struct PreparedPicture;
     void preparePicture(const platform::graphics::ImagePtr& picture, std::uint64_t generation);
     void showPicture(PreparedPicture prepared);
+    void prepareForDrawing(const platform::graphics::ImagePtr& picture);
     void logGeometry();
     void keepBarOnTop();
     platform::foundation::WorkQueue& pictureWork();

@@ -77,22 +77,34 @@ void Preview::preparePicture(const platform::graphics::ImagePtr& picture,
             }
             prepared.png = std::move(encoded.value());
             auto decoded = platform::graphics::decodePng(prepared.png);
-            if (decoded) {
+            if (decoded)
                 prepared.decoded = decoded.value();
-                // The first frame shows the whole picture small: its reduced copies are
-                // made here rather than while that frame is drawn.
-                platform::graphics::prepareReducedCopies(*prepared.decoded);
-            } else {
+            else
                 prepared.error = "could not decode the picture's PNG: " + decoded.error();
-            }
             return prepared;
         },
         [weak, generation](PreparedPicture prepared) {
             auto self = weak.lock();
             if (!self) return;
             self->picturesUnderWay_--;
-            if (generation == self->pictureGeneration_) self->showPicture(std::move(prepared));
+            if (generation != self->pictureGeneration_) return;
+            const auto shown = prepared.decoded;
+            self->showPicture(std::move(prepared));
+            if (shown) self->prepareForDrawing(shown);
         });
+}
+
+// The first frames show the whole picture small, drawn from reduced copies of it: they are
+// made right after the picture is handed to the screen (the user waits for the picture, not
+// for them), and a frame drawn before they are ready waits for them rather than making them
+// twice.
+void Preview::prepareForDrawing(const platform::graphics::ImagePtr& picture) {
+    pictureWork().async<bool>(
+        [picture] {
+            platform::graphics::prepareReducedCopies(*picture);
+            return true;
+        },
+        [](bool) {});
 }
 
 platform::foundation::WorkQueue& Preview::pictureWork() {
