@@ -25,24 +25,10 @@ Bytes jpegOf(const PixelBuffer& pixels, int quality) {
 
 class ExifThumbnailTest : public testing::Test {
   protected:
-    void SetUp() override {
-        folder_ =
-            fs::temp_directory_path() / ("orvex-exif-thumbnail-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path write(const std::string& name, const Bytes& bytes) {
-        const fs::path path = folder_ / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return files_.write(name, bytes);
     }
-    static Bytes read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
+    static Bytes read(const fs::path& path) { return independent_tools::ScratchFiles::read(path); }
     static void requireExiftool() {
         ASSERT_TRUE(independent_tools::available("exiftool"))
             << "exiftool is missing: run scripts/install-deps";
@@ -50,7 +36,7 @@ class ExifThumbnailTest : public testing::Test {
 
     Bytes photo_ = jpegOf(*test_pictures::gradient(400, 300), 90);
     Bytes thumbnail_ = jpegOf(*test_pictures::gradient(160, 120), 80);
-    fs::path folder_;
+    independent_tools::ScratchFiles files_{"exif-thumbnail"};
 };
 
 TEST_F(ExifThumbnailTest, RoundTripsWithTheOrientationAndLeavesThePhotoIntact) {

@@ -3,15 +3,47 @@
 // Other programs' readings of our files: Python's own zlib, struct and hashlib, and exiftool,
 // which share no code with our codecs (scripts/install-deps installs both).
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace independent_tools {
+
+// A folder of the test's own for files that other programs read and write.
+class ScratchFiles {
+  public:
+    explicit ScratchFiles(const std::string& name)
+        : folder_(std::filesystem::temp_directory_path() /
+                  ("orvex-" + name + "-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(folder_);
+    }
+    ~ScratchFiles() { std::filesystem::remove_all(folder_); }
+    ScratchFiles(const ScratchFiles&) = delete;
+    ScratchFiles& operator=(const ScratchFiles&) = delete;
+
+    std::filesystem::path write(const std::string& name,
+                                const std::vector<std::uint8_t>& bytes) const {
+        const auto path = folder_ / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    std::filesystem::path path(const std::string& name) const { return folder_ / name; }
+    static std::vector<std::uint8_t> read(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+  private:
+    std::filesystem::path folder_;
+};
 
 struct Run {
     int status = -1;

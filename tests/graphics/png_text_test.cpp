@@ -17,26 +17,11 @@ using Bytes = std::vector<std::uint8_t>;
 
 class PngTextTest : public testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("orvex-png-text-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path write(const std::string& name, const Bytes& bytes) {
-        const fs::path path = folder_ / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return files_.write(name, bytes);
     }
-    static Bytes read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-
     Bytes picture_ = encodePng(*test_pictures::gradient(37, 23)).value();
-    fs::path folder_;
+    independent_tools::ScratchFiles files_{"png-text"};
 };
 
 TEST_F(PngTextTest, ChunksFollowTheHeaderAndAnotherReaderSeesThem) {
@@ -67,7 +52,7 @@ TEST_F(PngTextTest, ChunksFollowTheHeaderAndAnotherReaderSeesThem) {
 
 TEST_F(PngTextTest, ReadsTextAnotherWriterPutAnywhereBeforeTheEnd) {
     // Text after the image data and a compressed chunk we do not read, written by Python alone.
-    const fs::path path = folder_ / "python.png";
+    const fs::path path = files_.path("python.png");
     const auto made = independent_tools::python(R"(
 import struct, sys, zlib
 def chunk(kind, body):
@@ -81,7 +66,7 @@ open(sys.argv[1], 'wb').write(png)
 )",
                                                 {path.string()});
     ASSERT_EQ(made.status, 0) << made.output;
-    const auto texts = readPngText(read(path));
+    const auto texts = readPngText(independent_tools::ScratchFiles::read(path));
     ASSERT_TRUE(texts);
     EXPECT_EQ(*texts, (std::map<std::string, std::string>{{"Thumb::URI", "file:///x.jpg"},
                                                           {"Thumb::MTime", "123"}}));
