@@ -89,29 +89,47 @@ bool visibleThumbnailsShown(const platform::media::AlbumBrowser& browser) {
     return end > first;
 }
 
+struct Pick {
+    double shownMs = 0.0;  // until the picture is in the preview
+    double doneMs = 0.0;   // until the busy indicator is gone as well
+    double longestBlockMs = 0.0;
+};
+
+// One tap on the newest photo, timed until the preview shows it without its busy indicator.
+Pick pickNewest(app::Application& app) {
+    auto& screen = app.captureScreen();
+    const auto point = screen.pickerP->albumBrowser()->touchPointOfCell(0);
+    Pick pick;
+    Heartbeat heartbeat;
+    const auto touch = Clock::now();
+    app.window().tap(*point);
+    runUntil([&] { return screen.preview->imageView && screen.preview->imageView->image(); });
+    pick.shownMs = std::chrono::duration<double, std::milli>(Clock::now() - touch).count();
+    runUntil([&] { return screen.preview->activityIndicator == nullptr; });
+    pick.doneMs = std::chrono::duration<double, std::milli>(Clock::now() - touch).count();
+    pick.longestBlockMs = heartbeat.longest * 1000.0;
+    screen.preview->close();
+    RunLoop::main().runFor(0.4);
+    return pick;
+}
+
+// The first pick of a process also pays for fresh picture memory (page faults on about
+// 200 MB); it is reported apart from the ones after it.
 void BM_PickToPictureShown(benchmark::State& state) {
     auto& app = application();
-    auto& screen = app.captureScreen();
     openLibrary(app);
     RunLoop::main().runFor(0.5);
-    double longestBlock = 0.0, shownMs = 0.0;
+    static const Pick first = pickNewest(app);
+    double longestBlock = first.longestBlockMs, shownMs = 0.0;
     for (auto _ : state) {
-        const auto browser = screen.pickerP->albumBrowser();
-        const auto point = browser->touchPointOfCell(0);
-        Heartbeat heartbeat;
-        const auto touch = Clock::now();
-        app.window().tap(*point);
-        runUntil([&] { return screen.preview->imageView && screen.preview->imageView->image(); });
-        shownMs = std::max(shownMs,
-                           std::chrono::duration<double, std::milli>(Clock::now() - touch).count());
-        runUntil([&] { return screen.preview->activityIndicator == nullptr; });
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - touch).count());
-        longestBlock = std::max(longestBlock, heartbeat.longest);
-        screen.preview->close();
-        RunLoop::main().runFor(0.4);
+        const Pick pick = pickNewest(app);
+        state.SetIterationTime(pick.doneMs / 1000.0);
+        shownMs = std::max(shownMs, pick.shownMs);
+        longestBlock = std::max(longestBlock, pick.longestBlockMs);
     }
-    state.counters["picture_shown_ms"] = shownMs;
-    state.counters["longest_main_block_ms"] = longestBlock * 1000.0;
+    state.counters["first_pick_ms"] = first.doneMs;
+    state.counters["slowest_shown_ms"] = shownMs;
+    state.counters["longest_main_block_ms"] = longestBlock;
 }
 
 void BM_LibraryFirstFrame(benchmark::State& state) {
@@ -141,6 +159,6 @@ void BM_LibraryFirstFrame(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_LibraryFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PickToPictureShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PickToPictureShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
 
 BENCHMARK_MAIN();

@@ -17,6 +17,8 @@ void OrvexViewController::pickFromLibrary(platform::media::CameraPickerService&,
     _image = nullptr;
     const auto found = info.find(platform::media::kOriginalImageKey);
     if (found != info.end()) _image = found->second;
+    // The preview starts on the picture now; the hand-over finds the work under way.
+    if (_image) preview->getReadyFor(_image);
     std::weak_ptr<OrvexViewController> weak = weakSelf();
     platform::foundation::RunLoop::main().scheduleTimer(kHandOver, false,
                                                         [weak](platform::foundation::Timer&) {

@@ -71,12 +71,16 @@ class Preview : public platform::ui::ViewController,
     std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator;
     std::shared_ptr<platform::foundation::Timer> timer;
 
+    // Starts turning the picture upright and encoding it before it is handed over with
+    // addImage, which then shows it as soon as that work is done.
+    void getReadyFor(const platform::graphics::ImagePtr& picture);
     // A picture handed over is still being prepared off the main thread.
-    bool isPreparingPicture() const { return picturesUnderWay_ > 0; }
+    bool isPreparingPicture() const;
 
   private:
     struct PreparedPicture;
-    void preparePicture(const platform::graphics::ImagePtr& picture, std::uint64_t generation);
+    struct Preparation;
+    void showWhenPrepared(std::uint64_t generation);
     void showPicture(PreparedPicture prepared);
     void prepareForDrawing(const platform::graphics::ImagePtr& picture);
     void logGeometry();
@@ -87,7 +91,7 @@ class Preview : public platform::ui::ViewController,
     std::weak_ptr<platform::ui::View> bar_;
     // Every addImage counts; prepared pictures of an earlier one are not shown.
     std::uint64_t pictureGeneration_ = 0;
-    int picturesUnderWay_ = 0;
+    std::shared_ptr<Preparation> preparation_;
     // Made on first use, so that a screen that never shows a picture starts no thread.
     std::unique_ptr<platform::foundation::WorkQueue> pictureWork_;
 };

@@ -23,6 +23,13 @@ struct Preview::PreparedPicture {
     std::string error;
 };
 
+// The work for one picture: under way, or done and waiting to be shown.
+struct Preview::Preparation {
+    platform::graphics::ImagePtr source;
+    std::optional<PreparedPicture> result;
+    std::uint64_t awaitedBy = 0;  // the addImage that shows it when done
+};
+
 platform::graphics::ImagePtr Preview::scaleAndRotateImage(
     const platform::graphics::ImagePtr& picture) {
     return picture ? imaging::scaleAndRotateImage(*picture) : nullptr;
@@ -51,16 +58,21 @@ void Preview::addImage(const platform::graphics::ImagePtr& picture) {
     view()->addSubview(scrollView);
     keepBarOnTop();
     if (picture) {
-        preparePicture(picture, generation);
+        if (!preparation_ || preparation_->source != picture) getReadyFor(picture);
+        showWhenPrepared(generation);
     } else {
+        preparation_ = nullptr;
         logGeometry();
     }
 }
 
-void Preview::preparePicture(const platform::graphics::ImagePtr& picture,
-                             std::uint64_t generation) {
+// Starts the picture work at once, before the picture is handed over: the hand-over then
+// finds it under way or done. Work for an earlier picture is no longer wanted.
+void Preview::getReadyFor(const platform::graphics::ImagePtr& picture) {
+    auto preparation = std::make_shared<Preparation>();
+    preparation->source = picture;
+    preparation_ = preparation;
     std::weak_ptr<Preview> weak = std::static_pointer_cast<Preview>(shared_from_this());
-    picturesUnderWay_++;
     pictureWork().async<PreparedPicture>(
         [picture] {
             PreparedPicture prepared;
@@ -83,15 +95,29 @@ void Preview::preparePicture(const platform::graphics::ImagePtr& picture,
                 prepared.error = "could not decode the picture's PNG: " + decoded.error();
             return prepared;
         },
-        [weak, generation](PreparedPicture prepared) {
+        [weak, preparation](PreparedPicture prepared) {
             auto self = weak.lock();
-            if (!self) return;
-            self->picturesUnderWay_--;
-            if (generation != self->pictureGeneration_) return;
-            const auto shown = prepared.decoded;
-            self->showPicture(std::move(prepared));
-            if (shown) self->prepareForDrawing(shown);
+            if (!self || self->preparation_ != preparation) return;
+            preparation->result = std::move(prepared);
+            if (preparation->awaitedBy) self->showWhenPrepared(preparation->awaitedBy);
         });
+}
+
+bool Preview::isPreparingPicture() const {
+    return preparation_ && preparation_->awaitedBy != 0;
+}
+
+void Preview::showWhenPrepared(std::uint64_t generation) {
+    auto preparation = preparation_;
+    if (!preparation->result) {
+        preparation->awaitedBy = generation;
+        return;
+    }
+    preparation_ = nullptr;
+    if (generation != pictureGeneration_) return;
+    const auto shown = preparation->result->decoded;
+    showPicture(std::move(*preparation->result));
+    if (shown) prepareForDrawing(shown);
 }
 
 // The first frames show the whole picture small, drawn from reduced copies of it: they are
