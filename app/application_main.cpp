@@ -1,5 +1,6 @@
 #include "app/application_main.h"
 
+#include <csignal>
 #include <fstream>
 #include <iostream>
 
@@ -73,6 +74,9 @@ int runWindow(Application& application, platform::display::SdlWindow& window) {
 }  // namespace
 
 int applicationMain(int argc, char** argv) {
+    // A write beyond the file-size limit is then an ordinary failed write, which the album
+    // reports and recovers from, instead of a signal that ends the process mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
     platform::foundation::chooseLanguageFromEnvironment();
     const auto parsed = parseOptions(argc, argv);
     if (parsed.exitStatus) return *parsed.exitStatus;

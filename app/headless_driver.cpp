@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "app/quoted_input.h"
 #include "app/screen_state.h"
 #include "platform/display/keyboard.h"
 #include "platform/foundation/run_loop.h"
@@ -34,13 +35,36 @@ std::vector<std::string> splitWords(const std::string& line) {
     return words;
 }
 
-float number(const std::string& text, const char* what) {
+double preciseNumber(const std::string& text, const char* what) {
     char* end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
+    const double value = std::strtod(text.c_str(), &end);
     if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
-        throw CommandError(std::string(what) + " must be a number, not \"" + text + "\"");
+        throw CommandError(std::string(what) + " must be a number, not " + quotedInput(text));
     return value;
 }
+
+float number(const std::string& text, const char* what) {
+    const double value = preciseNumber(text, what);
+    if (std::abs(value) > 1e6) throw CommandError(std::string(what) + " is out of range");
+    return static_cast<float>(value);
+}
+
+// A duration between 0 and `most` seconds.
+double seconds(const std::string& text, const char* what, double most, const char* mostText) {
+    const double value = preciseNumber(text, what);
+    if (value < 0 || value > most)
+        throw CommandError(std::string(what) + " must be between 0 and " + mostText +
+                           " seconds, not " + quotedInput(text));
+    return value;
+}
+
+// Long enough for a time-lapse of several days in one step; the virtual clock keeps
+// millisecond precision far beyond it.
+constexpr double kLongestWait = 30 * 24 * 3600.0;
+constexpr const char* kLongestWaitText = "2592000 (30 days)";
+constexpr double kLongestDrag = 60;
+// Messages quote their input shortened; this bounds what a library's message may echo.
+constexpr std::size_t kLongestMessage = 400;
 
 using platform::foundation::Point;
 
@@ -52,7 +76,8 @@ Point screenPoint(const std::string& xText, const std::string& yText) {
     const float x = number(xText, "X");
     const float y = number(yText, "Y");
     if (x < 0 || x >= 320 || y < 0 || y >= 480)
-        throw CommandError("the point (" + xText + ", " + yText + ") is off the 320 × 480 screen");
+        throw CommandError("the point (" + quotedInput(xText) + ", " + quotedInput(yText) +
+                           ") is off the 320 × 480 screen");
     return {x, y};
 }
 
@@ -100,7 +125,7 @@ int HeadlessDriver::run(std::istream& input) {
 }
 
 void HeadlessDriver::fail(int lineNumber, const std::string& message) {
-    errors_ << "orvex: line " << lineNumber << ": " << message << std::endl;
+    errors_ << "orvex: line " << lineNumber << ": " << printable(message, kLongestMessage) << std::endl;
 }
 
 bool HeadlessDriver::execute(const std::string& line, int lineNumber) {
@@ -137,7 +162,7 @@ bool HeadlessDriver::execute(const std::string& line, int lineNumber) {
         } else if (command == "cancel") {
             cancel(args);
         } else {
-            throw CommandError("unknown command \"" + command + "\"");
+            throw CommandError("unknown command " + quotedInput(command));
         }
     } catch (const CommandError& e) {
         fail(lineNumber, e.what());
@@ -157,8 +182,9 @@ void HeadlessDriver::drag(const Arguments& args) {
         throw CommandError("usage: drag X1 Y1 X2 Y2 [SECONDS]");
     const Point from = screenPoint(args[0], args[1]);
     const Point to = screenPoint(args[2], args[3]);
-    const float seconds = args.size() == 5 ? number(args[4], "SECONDS") : kDefaultDragSeconds;
-    if (seconds < 0) throw CommandError("SECONDS must not be negative");
+    const auto seconds =
+        static_cast<float>(args.size() == 5 ? app::seconds(args[4], "SECONDS", kLongestDrag, "60")
+                                            : kDefaultDragSeconds);
     auto& window = application_.window();
     auto& loop = platform::foundation::RunLoop::main();
     const int steps = std::max(1, static_cast<int>(std::lround(seconds * kTouchReportsPerSecond)));
@@ -198,8 +224,8 @@ void HeadlessDriver::key(const Arguments& args) {
     }
     const auto pressed = platform::display::keyNamed(name);
     if (!pressed)
-        throw CommandError("unknown key \"" + name + "\"; known: " + platform::display::keyNames() +
-                           ", 1-5");
+        throw CommandError("unknown key " + quotedInput(name) +
+                           "; known: " + platform::display::keyNames() + ", 1-5");
     platform::display::pressKey(application_.window(), *pressed,
                                 [this] { closeTopScreen(application_); });
 }
@@ -222,9 +248,8 @@ void HeadlessDriver::slide(const Arguments& args) {
 
 void HeadlessDriver::wait(const Arguments& args) {
     expectArguments(args, 1, "wait S");
-    const float seconds = number(args[0], "S");
-    if (seconds < 0) throw CommandError("S must not be negative");
-    platform::foundation::RunLoop::main().runFor(seconds);
+    platform::foundation::RunLoop::main().runFor(
+        seconds(args[0], "S", kLongestWait, kLongestWaitText));
 }
 
 void HeadlessDriver::screenshot(const Arguments& args) {
@@ -262,7 +287,8 @@ void HeadlessDriver::pick(const Arguments& args) {
         return;
     }
     auto decoded = platform::graphics::decodeImageFile(args[0]);
-    if (!decoded) throw CommandError("cannot pick \"" + args[0] + "\": " + decoded.error());
+    if (!decoded)
+        throw CommandError("cannot pick " + quotedInput(args[0]) + ": " + decoded.error());
     application_.captureScreen().pickerP->pickImage(decoded.value());
 }
 
@@ -271,7 +297,7 @@ void HeadlessDriver::pickCell(const std::string& number) {
     const std::size_t count = browser ? browser->count() : 0;
     const auto index = number.size() <= 9 ? std::stoul(number) : count;
     if (index >= count)
-        throw CommandError("there is no photo " + number + " in the album (it holds " +
+        throw CommandError("there is no photo " + quotedInput(number) + " in the album (it holds " +
                            std::to_string(count) + ")");
     const auto point = browser->touchPointOfCell(index);
     if (!point) throw CommandError("the album grid is not on the screen");

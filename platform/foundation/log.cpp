@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace platform::foundation {
@@ -16,12 +17,36 @@ SystemLog::Capture*& activeCapture() {
     static SystemLog::Capture* capture = nullptr;
     return capture;
 }
+std::atomic<LogLevel>& shownFrom() {
+    static std::atomic<LogLevel> level{LogLevel::Info};
+    return level;
+}
+const char* marker(LogLevel level) {
+    switch (level) {
+        case LogLevel::Warning:
+            return "warning: ";
+        case LogLevel::Error:
+            return "error: ";
+        default:
+            return "";
+    }
+}
 }  // namespace
 
-void SystemLog::write(const std::string& message) {
+void SystemLog::write(LogLevel level, const std::string& message) {
     std::lock_guard lock(logMutex());
-    std::fprintf(stderr, "orvex[%d]: %s\n", static_cast<int>(getpid()), message.c_str());
+    if (level >= shownFrom())
+        std::fprintf(stderr, "orvex[%d]: %s%s\n", static_cast<int>(getpid()), marker(level),
+                     message.c_str());
     if (Capture* capture = activeCapture()) capture->lines_.push_back(message);
+}
+
+void SystemLog::setThreshold(LogLevel level) {
+    shownFrom() = level;
+}
+
+LogLevel SystemLog::threshold() {
+    return shownFrom();
 }
 
 SystemLog::Capture::Capture() {

@@ -9,13 +9,22 @@
 
 namespace platform::foundation {
 
-// The system log: one line per entry on standard error, "orvex[PID]: message".
+// How much an entry matters. Debug entries are the developer's and shown only on request;
+// warnings and errors are always shown, marked as such.
+enum class LogLevel { Debug, Info, Warning, Error };
+
+// The system log: one line per entry on standard error, "orvex[PID]: message", or
+// "orvex[PID]: warning: message" and "orvex[PID]: error: message".
 // Formats are printf's, with "%@" standing for a string argument.
 class SystemLog {
   public:
-    static void write(const std::string& message);
+    static void write(LogLevel level, const std::string& message);
+    static void write(const std::string& message) { write(LogLevel::Info, message); }
+    // Entries below this level are not shown (they are still captured). Default: Info.
+    static void setThreshold(LogLevel level);
+    static LogLevel threshold();
 
-    // Every entry written while a capture exists is also kept by it (for tests).
+    // Every entry written while a capture exists is also kept by it, at any level (for tests).
     class Capture {
       public:
         Capture();
@@ -69,6 +78,26 @@ std::string format(std::string_view format, const Args&... args) {
 template <class... Args>
 void log(std::string_view format, const Args&... args) {
     SystemLog::write(detail::format(format, args...));
+}
+
+template <class... Args>
+void logDebug(std::string_view format, const Args&... args) {
+    SystemLog::write(LogLevel::Debug, detail::format(format, args...));
+}
+
+template <class... Args>
+void logInfo(std::string_view format, const Args&... args) {
+    SystemLog::write(LogLevel::Info, detail::format(format, args...));
+}
+
+template <class... Args>
+void logWarning(std::string_view format, const Args&... args) {
+    SystemLog::write(LogLevel::Warning, detail::format(format, args...));
+}
+
+template <class... Args>
+void logError(std::string_view format, const Args&... args) {
+    SystemLog::write(LogLevel::Error, detail::format(format, args...));
 }
 
 }  // namespace platform::foundation

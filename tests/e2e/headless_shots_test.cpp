@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "platform/graphics/decode_image.h"
 #include "run_orvex.h"
 
@@ -136,6 +138,33 @@ TEST_F(HeadlessShotsTest, MalformedCommandsAreReportedByLineAndTheScriptGoesOn) 
     EXPECT_NE(run.err.find("line 6:"), std::string::npos);
     EXPECT_NE(run.err.find("line 7:"), std::string::npos);
     EXPECT_EQ(run.states().size(), 1u);
+}
+
+TEST_F(HeadlessShotsTest, AWaitBeyondTheLimitIsRefusedAndTheTimeLapseKeepsItsPace) {
+    const auto run = shoot("wait 0.2\ntap 224 452\ntap 160 200\nwait 1e30\nwait 16\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("line 4: S must be between 0 and 2592000"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.states().at(0)["saved"], 1);
+}
+
+TEST_F(HeadlessShotsTest, HostileLinesAreQuotedShortAndEscaped) {
+    const std::string huge(100000, 'x');
+    const auto run =
+        shoot(huge + "\ntap \x01\x1b[2J 5\n\xff\xfe\n" + std::string("key \0z", 6) + "\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.err);
+    int errors = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("orvex: line")) continue;
+        ++errors;
+        EXPECT_LT(line.size(), 200u) << line.substr(0, 200);
+        for (const char c : line) EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20) << line;
+    }
+    EXPECT_EQ(errors, 4);
+    EXPECT_NE(run.err.find("\"\\x01\\x1B[2J\""), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\"\\xFF\\xFE\""), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\"\\x00z\""), std::string::npos) << run.err;
 }
 
 }  // namespace
