@@ -29,7 +29,7 @@ test-sanitize: deps
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j2
 
 bench: build
-	@$(BUILD)/bench_imaging
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,6 +1,7 @@
 #include "app/application_main.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
@@ -10,8 +11,10 @@
 #include "app/screen_state.h"
 #include "platform/display/headless_screen.h"
 #include "platform/display/sdl_window.h"
+#include "platform/foundation/bundle.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/language.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/mail_transport.h"
@@ -46,11 +49,25 @@ void configureMail(const Options& options) {
     platform::media::MailTransport::configure(std::move(settings));
 }
 
+// Developer lines are for whoever asks for them; warnings and errors always show.
+void configureLog(const Options& options) {
+    const char* debug = std::getenv("ORVEX_DEBUG");
+    const bool verbose = options.verbose || (debug && *debug && std::string(debug) != "0");
+    if (verbose)
+        platform::foundation::SystemLog::setThreshold(platform::foundation::LogLevel::Debug);
+    const auto& bundle = platform::foundation::Bundle::main();
+    platform::foundation::logDebug("resources: %@; translations: %@",
+                                   bundle.folders().front().string(), bundle.catalogues().string());
+}
+
 void configurePlatform(const Options& options) {
+    configureLog(options);
     auto& loop = platform::foundation::RunLoop::main();
     if (options.virtualClock) loop.setClock(std::make_shared<platform::foundation::VirtualClock>());
-    platform::media::CameraPickerService::setCameraOptions(
-        {options.camera, orientationNamed(options.cameraOrientation)});
+    platform::media::CameraOptions camera;
+    camera.device = options.camera;
+    camera.orientation = orientationNamed(options.cameraOrientation);
+    platform::media::CameraPickerService::setCameraOptions(std::move(camera));
     configureAlbum(options);
     configureMail(options);
 }

@@ -38,6 +38,9 @@ ParsedOptions parseOptions(int argc, char** argv) {
     ParsedOptions parsed;
     Options& o = parsed.options;
     CLI::App cli("Orvex: a camera with zoom, self-timer, time-lapse and a photo library", "orvex");
+    cli.set_version_flag("--version", "orvex " ORVEX_VERSION, "Print the version and exit");
+    cli.add_flag("--verbose", o.verbose,
+                 "Also log the developer's lines (debug level); so does ORVEX_DEBUG=1");
     cli.add_flag("--headless", o.headless, "No window: commands from standard input or --script");
     cli.add_option("--script", o.script, "Headless: read commands from this file")
         ->check(kNotEmpty & CLI::ExistingFile);

@@ -6,6 +6,7 @@
 namespace app {
 
 struct Options {
+    bool verbose = false;
     bool headless = false;
     std::string script;  // empty: standard input
     bool virtualClock = false;

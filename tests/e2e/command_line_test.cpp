@@ -25,5 +25,18 @@ TEST(CommandLineTest, OptionErrorsSayWhatIsAllowed) {
     }
 }
 
+// The demo clears its output folder between runs, but never a folder it did not make.
+TEST(CommandLineTest, TheDemoNeverClearsAFolderItDidNotMake) {
+    const auto folder = scratchFolder("demo-output");
+    std::ofstream(folder / "precious.txt") << "keep me";
+    const std::string command =
+        "env -u DISPLAY -u WAYLAND_DISPLAY ORVEX_DEMO_DIR=" + folder.string() +
+        " " ORVEX_TEST_SOURCE_DIR "/scripts/run-orvex " +
+        ORVEX_TEST_BINARY_DIR "/orvex >/dev/null 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_EQ(readFile(folder / "precious.txt"), "keep me");
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace e2e
