@@ -102,11 +102,11 @@ int applicationMain(int argc, char** argv) {
     // The window decides the scale of the pictures, so it opens before anything loads them.
     std::unique_ptr<platform::display::SdlWindow> window;
     if (options.headless) {
-        platform::ui::setScreenScale(options.scale == 0 ? 1 : options.scale);
+        platform::ui::setScreenScale(options.scale == 0 ? 1.0f : static_cast<float>(options.scale));
     } else {
         std::string error;
         platform::display::WindowOptions windowOptions;
-        if (options.scale != 0) windowOptions.scale = options.scale;
+        if (options.scale != 0) windowOptions.scale = static_cast<float>(options.scale);
         window = platform::display::SdlWindow::open(windowOptions, error);
         if (!window) {
             std::cerr << "orvex: cannot open a window: " << error << " (try --headless)"

@@ -125,7 +125,8 @@ int HeadlessDriver::run(std::istream& input) {
 }
 
 void HeadlessDriver::fail(int lineNumber, const std::string& message) {
-    errors_ << "orvex: line " << lineNumber << ": " << printable(message, kLongestMessage) << std::endl;
+    errors_ << "orvex: line " << lineNumber << ": " << printable(message, kLongestMessage)
+            << std::endl;
 }
 
 bool HeadlessDriver::execute(const std::string& line, int lineNumber) {

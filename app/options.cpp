@@ -64,8 +64,10 @@ ParsedOptions parseOptions(int argc, char** argv) {
         ->check(kNotEmpty);
     cli.add_option("--from", o.from, "Sender address of messages (default: $EMAIL)")
         ->check(kNotEmpty);
-    cli.add_option("--scale", o.scale, "Pixels per point of the window: 1 or 2")
-        ->check(CLI::IsMember({1, 2}));
+    cli.add_option("--scale", o.scale,
+                   "Pixels per point: from 1 to 4, fractions too, e.g. 1.5 (default: the "
+                   "largest of 3, 2, 1.5, 1.25 and 1 that fits the screen)")
+        ->check(CLI::Range(1.0, 4.0));
     cli.failure_message(failureMessage);
     try {
         cli.parse(argc, argv);

@@ -16,7 +16,7 @@ struct Options {
     std::string outbox;             // empty: under the XDG data home
     std::string sendmail;           // empty: $ORVEX_SENDMAIL or sendmail where installed
     std::string from;               // empty: $EMAIL
-    int scale = 0;                  // 0: chosen for the display
+    double scale = 0;               // 0: chosen for the display
 };
 
 // Parses the command line; on an error or --help, prints and gives the exit status.

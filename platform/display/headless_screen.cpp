@@ -4,7 +4,7 @@
 
 namespace platform::display {
 
-HeadlessScreen::HeadlessScreen(std::shared_ptr<ui::Window> window, int scale)
+HeadlessScreen::HeadlessScreen(std::shared_ptr<ui::Window> window, float scale)
     : compositor_(std::move(window), scale) {}
 
 std::optional<std::string> HeadlessScreen::screenshot(const std::filesystem::path& path) {

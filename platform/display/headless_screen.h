@@ -15,7 +15,7 @@ namespace platform::display {
 // friends), exactly as the window back end delivers them.
 class HeadlessScreen {
   public:
-    HeadlessScreen(std::shared_ptr<ui::Window> window, int scale);
+    HeadlessScreen(std::shared_ptr<ui::Window> window, float scale);
 
     // Writes a PNG of the screen as composed at this moment of the main loop's clock;
     // a message saying why if it cannot be written.

@@ -1,11 +1,13 @@
 #include "platform/display/screen_compositor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
 #include "platform/graphics/png_codec.h"
 #include "platform/ui/drawing/view_tree_drawing.h"
+#include "platform/ui/image_named.h"
 
 namespace platform::display {
 
@@ -14,12 +16,12 @@ using graphics::Surface;
 using ui::View;
 using ui::ViewVisit;
 
-ScreenCompositor::ScreenCompositor(std::shared_ptr<ui::Window> window, int scale)
+ScreenCompositor::ScreenCompositor(std::shared_ptr<ui::Window> window, float scale)
     : window_(std::move(window)),
-      scale_(scale >= 2 ? 2 : 1),
-      under_(kScreenSize, static_cast<float>(scale_), Surface::Content::Opaque),
-      over_(kScreenSize, static_cast<float>(scale_), Surface::Content::Transparent),
-      screen_(kScreenSize, static_cast<float>(scale_), Surface::Content::Opaque) {}
+      scale_(std::clamp(scale, ui::kLeastScreenScale, ui::kGreatestScreenScale)),
+      under_(kScreenSize, scale_, Surface::Content::Opaque),
+      over_(kScreenSize, scale_, Surface::Content::Transparent),
+      screen_(kScreenSize, scale_, Surface::Content::Opaque) {}
 
 bool ScreenCompositor::isAnimating(double now) const {
     return window_ && ui::treeIsAnimating(*window_, now);

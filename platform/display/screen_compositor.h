@@ -14,7 +14,7 @@
 namespace platform::display {
 
 // Composes a window's view tree into one picture of the 320 × 480 point screen at a scale
-// of 1 or 2 pixels per point.
+// of 1 to 4 pixels per point, fractions included.
 //
 // The live camera picture changes up to 30 times a second; the controls over it rarely do.
 // So the screen is kept in layers, split at the first shown LivePictureView in drawing
@@ -27,9 +27,9 @@ class ScreenCompositor {
   public:
     static constexpr foundation::Size kScreenSize{320.0f, 480.0f};
 
-    ScreenCompositor(std::shared_ptr<ui::Window> window, int scale);
+    ScreenCompositor(std::shared_ptr<ui::Window> window, float scale);
 
-    int scale() const { return scale_; }
+    float scale() const { return scale_; }
     const std::shared_ptr<ui::Window>& window() const { return window_; }
 
     // True if composing at `now` would change the picture.
@@ -59,7 +59,7 @@ class ScreenCompositor {
     void drawVideo(graphics::DrawingContext& context, media::LivePictureView& video, double now);
 
     std::shared_ptr<ui::Window> window_;
-    int scale_;
+    float scale_;
     graphics::Surface under_;
     graphics::Surface over_;
     graphics::Surface screen_;

@@ -33,10 +33,6 @@ foundation::Point midpoint(foundation::Point a, foundation::Point b) {
     return {(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f};
 }
 
-foundation::Point fingerPoint(const SDL_Event& event) {
-    return {event.tfinger.x * kPointsWide, event.tfinger.y * kPointsHigh};
-}
-
 std::optional<ui::Key> keyFromSdl(int keycode) {
     switch (keycode) {
         case SDLK_UP:
@@ -120,10 +116,29 @@ bool hasDisplay() {
     return !invisible || SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr;
 }
 
-int defaultScale() {
-    SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
-    return usable.w >= 2 * kPointsWide && usable.h >= 2 * kPointsHigh ? 2 : 1;
+// Room left above a window for the title bar that the window manager adds.
+constexpr int kTitleBar = 40;
+
+bool fits(float scale, const SDL_Rect& usable) {
+    return kPointsWide * scale <= static_cast<float>(usable.w) &&
+           kPointsHigh * scale + kTitleBar <= static_cast<float>(usable.h);
+}
+
+// The scale asked for if the window fits the usable area at it, else the largest usual one
+// below it that fits.
+float openingScale(std::optional<float> asked, const SDL_Rect& usable) {
+    const float wanted = asked ? std::clamp(*asked, ui::kLeastScreenScale, ui::kGreatestScreenScale)
+                               : ui::kGreatestScreenScale;
+    if (asked && fits(wanted, usable)) return wanted;
+    for (const float scale : {3.0f, 2.0f, 1.5f, 1.25f})
+        if (scale <= wanted && fits(scale, usable)) return scale;
+    return 1.0f;
+}
+
+SDL_Rect usableArea() {
+    SDL_Rect usable{0, 0, kPointsWide, kPointsHigh + kTitleBar};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) SDL_GetDisplayBounds(0, &usable);
+    return usable;
 }
 
 // SDL wants straight alpha; our pictures keep it premultiplied.
@@ -172,25 +187,37 @@ bool SdlWindow::create(const WindowOptions& options, std::string& error) {
     // environment asks for OpenGL all the same.
     if (std::string(SDL_GetCurrentVideoDriver()) == "x11")
         SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-    scale_ = options.scale ? std::clamp(*options.scale, 1, 2) : defaultScale();
-    sdlWindow_ = SDL_CreateWindow(
-        options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kPointsWide * scale_,
-        kPointsHigh * scale_, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+    const SDL_Rect usable = usableArea();
+    const float scale = openingScale(options.scale, usable);
+    if (options.scale && scale != *options.scale)
+        foundation::logInfo("window: scale %.2f does not fit the screen; opening at %.2f",
+                            static_cast<double>(*options.scale), static_cast<double>(scale));
+    const int width = static_cast<int>(std::lround(kPointsWide * scale));
+    const int height = static_cast<int>(std::lround(kPointsHigh * scale));
+    // Centred in the usable area, below room for a title bar: always wholly on the screen.
+    const int x = usable.x + std::max(0, (usable.w - width) / 2);
+    const int y = usable.y + std::max(0, (usable.h - height + kTitleBar) / 2);
+    sdlWindow_ =
+        SDL_CreateWindow(options.title.c_str(), x, y, width, height,
+                         SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
     wakeEvent_ = SDL_RegisterEvents(1);
     if (!sdlWindow_ || wakeEvent_ == static_cast<std::uint32_t>(-1)) {
         error = SDL_GetError();
         return false;
     }
     // Where the system counts several pixels per window unit, keep the window's pixel size.
-    int windowWidth = 0, pixelWidth = 0, unused = 0;
-    SDL_GetWindowSize(sdlWindow_, &windowWidth, &unused);
-    SDL_GetWindowSizeInPixels(sdlWindow_, &pixelWidth, &unused);
-    const int density = windowWidth > 0 ? std::max(1, pixelWidth / windowWidth) : 1;
-    if (density > 1) {
-        const int units = std::max(1, scale_ / density);
-        SDL_SetWindowSize(sdlWindow_, kPointsWide * units, kPointsHigh * units);
-    }
-    ui::setScreenScale(scale_);
+    int units = 0, pixels = 0, unused = 0;
+    SDL_GetWindowSize(sdlWindow_, &units, &unused);
+    SDL_GetWindowSizeInPixels(sdlWindow_, &pixels, &unused);
+    density_ =
+        units > 0 ? std::max(1.0f, static_cast<float>(pixels) / static_cast<float>(units)) : 1.0f;
+    if (density_ > 1)
+        SDL_SetWindowSize(sdlWindow_, static_cast<int>(std::lround(width / density_)),
+                          static_cast<int>(std::lround(height / density_)));
+    SDL_SetWindowMinimumSize(sdlWindow_, static_cast<int>(std::lround(kPointsWide / density_)),
+                             static_cast<int>(std::lround(kPointsHigh / density_)));
+    ui::setScreenScale(scale);
+    layOut();
     setIcon();
     return true;
 }
@@ -222,7 +249,7 @@ void SdlWindow::setIcon() {
 
 void SdlWindow::show(std::shared_ptr<ui::Window> window, foundation::RunLoop& loop) {
     window_ = std::move(window);
-    compositor_ = std::make_unique<ScreenCompositor>(window_, scale_);
+    compositor_ = std::make_unique<ScreenCompositor>(window_, box_.scale);
     loop_ = &loop;
     loop.setEventSource(this);
     ui::setClipboardAccess(
@@ -294,13 +321,11 @@ void SdlWindow::followTextInput() {
     const foundation::Rect place{origin.x, origin.y, caret.width(), caret.height()};
     if (place == inputMethodPlace_) return;
     inputMethodPlace_ = place;
-    int w = 0, h = 0;
-    SDL_GetWindowSize(sdlWindow_, &w, &h);
-    const float across = static_cast<float>(w) / kPointsWide;
-    const float down = static_cast<float>(h) / kPointsHigh;
-    SDL_Rect rect{static_cast<int>(place.x() * across), static_cast<int>(place.y() * down),
-                  static_cast<int>(std::ceil(place.width() * across)),
-                  static_cast<int>(std::ceil(place.height() * down))};
+    const float unit = box_.scale / density_;  // window units per point
+    SDL_Rect rect{static_cast<int>((box_.x + place.x() * box_.scale) / density_),
+                  static_cast<int>((box_.y + place.y() * box_.scale) / density_),
+                  static_cast<int>(std::ceil(place.width() * unit)),
+                  static_cast<int>(std::ceil(place.height() * unit))};
     SDL_SetTextInputRect(&rect);
 }
 
@@ -318,21 +343,62 @@ void SdlWindow::present() {
         SDL_FreeSurface(source);
         return;
     }
-    if (target->w == source->w && target->h == source->h) {
-        SDL_BlitSurface(source, nullptr, target, nullptr);
-    } else {
-        SDL_BlitScaled(source, nullptr, target, nullptr);
-    }
+    // The screen is drawn at the placement's own scale, so it goes in pixel for pixel.
+    fillBars(target);
+    SDL_Rect place{box_.x, box_.y, source->w, source->h};
+    SDL_BlitSurface(source, nullptr, target, &place);
     SDL_FreeSurface(source);
     SDL_UpdateWindowSurface(sdlWindow_);
     ++presentedFrames_;
 }
 
+void SdlWindow::fillBars(SDL_Surface* target) const {
+    const Uint32 black = SDL_MapRGB(target->format, 0, 0, 0);
+    const int right = box_.x + box_.width;
+    const int bottom = box_.y + box_.height;
+    const SDL_Rect bars[] = {{0, 0, target->w, box_.y},
+                             {0, bottom, target->w, target->h - bottom},
+                             {0, box_.y, box_.x, box_.height},
+                             {right, box_.y, target->w - right, box_.height}};
+    for (const SDL_Rect& bar : bars)
+        if (bar.w > 0 && bar.h > 0) SDL_FillRect(target, &bar, black);
+}
+
+// The largest 2 : 3 screen the window holds, centred; drawn anew when its scale changes.
+void SdlWindow::layOut() {
+    int width = 0, height = 0;
+    SDL_GetWindowSizeInPixels(sdlWindow_, &width, &height);
+    const float scale = std::clamp(
+        std::min(static_cast<float>(width) / kPointsWide, static_cast<float>(height) / kPointsHigh),
+        ui::kLeastScreenScale, ui::kGreatestScreenScale);
+    if (compositor_ && scale != box_.scale)
+        compositor_ = std::make_unique<ScreenCompositor>(window_, scale);
+    const int screenWidth = compositor_ ? compositor_->screen().pixels().width()
+                                        : static_cast<int>(std::ceil(kPointsWide * scale));
+    const int screenHeight = compositor_ ? compositor_->screen().pixels().height()
+                                         : static_cast<int>(std::ceil(kPointsHigh * scale));
+    box_ = {scale, std::max(0, (width - screenWidth) / 2), std::max(0, (height - screenHeight) / 2),
+            screenWidth, screenHeight};
+    exposed_ = true;
+}
+
+void SdlWindow::toggleFullscreen() {
+    const bool full = (SDL_GetWindowFlags(sdlWindow_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    SDL_SetWindowFullscreen(sdlWindow_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    layOut();
+}
+
 foundation::Point SdlWindow::pointFromWindow(float x, float y) const {
-    int w = 0, h = 0;
-    SDL_GetWindowSize(sdlWindow_, &w, &h);
-    return {x * kPointsWide / static_cast<float>(std::max(1, w)),
-            y * kPointsHigh / static_cast<float>(std::max(1, h))};
+    return {(x * density_ - static_cast<float>(box_.x)) / box_.scale,
+            (y * density_ - static_cast<float>(box_.y)) / box_.scale};
+}
+
+// Fingers are reported across the whole window, 0 to 1 each way.
+foundation::Point SdlWindow::fingerPoint(const SDL_Event& event) const {
+    int width = 0, height = 0;
+    SDL_GetWindowSize(sdlWindow_, &width, &height);
+    return pointFromWindow(event.tfinger.x * static_cast<float>(width),
+                           event.tfinger.y * static_cast<float>(height));
 }
 
 void SdlWindow::handle(const SDL_Event& event) {
@@ -343,9 +409,8 @@ void SdlWindow::handle(const SDL_Event& event) {
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE && loop_) loop_->quit(0);
-            if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-                exposed_ = true;
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED) exposed_ = true;
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) layOut();
             break;
         case SDL_MOUSEBUTTONDOWN:
             // Touches arrive as finger events; SDL's mouse copies of them are left out.
@@ -440,6 +505,14 @@ void SdlWindow::fingerUp(std::int64_t finger, foundation::Point point) {
 }
 
 void SdlWindow::handleKey(int keycode, int modifiers, bool repeat) {
+    if ((keycode == SDLK_q || keycode == SDLK_w) && (modifiers & KMOD_CTRL) != 0) {
+        if (loop_) loop_->quit(0);
+        return;
+    }
+    if (keycode == SDLK_F11) {
+        if (!repeat) toggleFullscreen();
+        return;
+    }
     // A key stands in for a finger only while none is on the screen, pinching included.
     const bool fingersDown = activeTouch_ || !fingers_.empty();
     if (keycode >= SDLK_1 && keycode < SDLK_1 + kTabKeys) {

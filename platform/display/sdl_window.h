@@ -12,13 +12,16 @@
 #include "platform/ui/window.h"
 
 struct SDL_Window;
+struct SDL_Surface;
 union SDL_Event;
 
 namespace platform::display {
 
 struct WindowOptions {
-    // Pixels per point, 1 or 2; by default 2 where the display has room for it.
-    std::optional<int> scale;
+    // Pixels per point the window opens at, 1 to 4; by default the largest of 3, 2, 1.5,
+    // 1.25 and 1 at which the whole window fits the display's usable area. A scale that
+    // does not fit gives way to the largest that does.
+    std::optional<float> scale;
     std::string title = "Orvex";
 };
 
@@ -27,6 +30,10 @@ struct WindowOptions {
 // reach the ui::Window in points, exactly as a headless tap does; closing the window quits
 // the loop. A frame is presented only when something changed, at most 60 times a second,
 // and an idle window sleeps in SDL_WaitEventTimeout.
+//
+// The window can be resized and made fullscreen (F11): the screen keeps its 2 : 3 shape,
+// drawn afresh at the largest scale that fits, centred between black bars, and input is
+// mapped through the same placement. Ctrl+Q and Ctrl+W quit.
 //
 // The mouse wheel scrolls what lies under the pointer (with Ctrl it zooms); a second
 // finger turns a touch into a pinch. Keys go to the window's responders first (see
@@ -45,7 +52,16 @@ class SdlWindow final : public foundation::EventSource {
     SdlWindow(const SdlWindow&) = delete;
     SdlWindow& operator=(const SdlWindow&) = delete;
 
-    int scale() const { return scale_; }
+    // Pixels per point the screen is drawn at now.
+    float scale() const { return box_.scale; }
+    // Where the screen lies in the window, in pixels, and the window's own size in pixels.
+    struct Placement {
+        float scale = 1;
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    const Placement& placement() const { return box_; }
+    // The SDL window itself, for what SDL alone can do with it (and for tests).
+    SDL_Window* sdlWindow() const { return sdlWindow_; }
 
     // Shows `window` and becomes the event source of `loop`, which must outlive this.
     void show(std::shared_ptr<ui::Window> window,
@@ -71,13 +87,18 @@ class SdlWindow final : public foundation::EventSource {
     void fingerMoved(std::int64_t finger, foundation::Point point);
     void fingerUp(std::int64_t finger, foundation::Point point);
     foundation::Point pointFromWindow(float x, float y) const;
+    foundation::Point fingerPoint(const SDL_Event& event) const;
+    void layOut();
+    void toggleFullscreen();
     void present();
+    void fillBars(SDL_Surface* target) const;
     void setIcon();
     void followTextInput();
 
     SDL_Window* sdlWindow_ = nullptr;
     std::uint32_t wakeEvent_ = 0;
-    int scale_ = 1;
+    Placement box_;
+    float density_ = 1;  // pixels per window unit (above 1 on high-density displays)
 
     std::shared_ptr<ui::Window> window_;
     std::unique_ptr<ScreenCompositor> compositor_;

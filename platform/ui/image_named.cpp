@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -14,7 +15,7 @@
 namespace platform::ui {
 
 namespace {
-int gScreenScale = 1;
+float gScreenScale = 1;
 std::map<std::string, graphics::ImagePtr, std::less<>> gCache;
 std::set<std::string, std::less<>> gReported;
 
@@ -48,7 +49,7 @@ graphics::ImagePtr loadPng(const std::string& path, float scale) {
 
 std::optional<graphics::ImagePtr> loadNamed(std::string_view name) {
     const auto& bundle = foundation::Bundle::main();
-    if (gScreenScale >= 2) {
+    if (gScreenScale > 1) {
         if (auto path = bundle.pathForFile(retinaName(name)))
             if (auto image = loadPng(path->string(), 2.0f)) return image;
     }
@@ -58,12 +59,12 @@ std::optional<graphics::ImagePtr> loadNamed(std::string_view name) {
 }
 }  // namespace
 
-int screenScale() {
+float screenScale() {
     return gScreenScale;
 }
 
-void setScreenScale(int scale) {
-    const int clamped = scale >= 2 ? 2 : 1;
+void setScreenScale(float scale) {
+    const float clamped = std::clamp(scale, kLeastScreenScale, kGreatestScreenScale);
     if (clamped == gScreenScale) return;
     gScreenScale = clamped;
     gCache.clear();

@@ -6,13 +6,16 @@
 
 namespace platform::ui {
 
-// The scale of the screen's pixels per point (1 or 2); pictures are chosen for it.
-int screenScale();
-void setScreenScale(int scale);
+// The scale of the screen's pixels per point (1 to 4, fractions included); pictures are
+// chosen for it.
+inline constexpr float kLeastScreenScale = 1.0f;
+inline constexpr float kGreatestScreenScale = 4.0f;
+float screenScale();
+void setScreenScale(float scale);
 
-// A picture of the application's resources by file name ("zoom.png"), cached. At scale 2,
-// "zoom@2x.png" is used where it exists. A missing or unreadable picture is logged once,
-// naming the file, and gives null.
+// A picture of the application's resources by file name ("zoom.png"), cached. At any scale
+// above 1, the largest variant "zoom@2x.png" is used where it exists. A missing or unreadable
+// picture is logged once, naming the file, and gives null.
 graphics::ImagePtr imageNamed(std::string_view name);
 
 }  // namespace platform::ui

@@ -114,9 +114,9 @@ float characterWidth(std::string_view character, float fontSize) {
         graphics::DrawingContext context;
         std::unordered_map<std::string, float> widths;
     };
-    static std::map<std::pair<int, float>, std::unique_ptr<Measure>> measures;
+    static std::map<std::pair<float, float>, std::unique_ptr<Measure>> measures;
     auto& measure = measures[{screenScale(), fontSize}];
-    if (!measure) measure = std::make_unique<Measure>(static_cast<float>(screenScale()));
+    if (!measure) measure = std::make_unique<Measure>(screenScale());
     const std::string key(character);
     auto found = measure->widths.find(key);
     if (found == measure->widths.end())

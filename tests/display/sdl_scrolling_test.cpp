@@ -25,7 +25,7 @@ struct Zooming : platform::ui::ScrollViewDelegate {
 
 // A picture twice the screen in a scroll view over the whole window, shown one to one, on
 // SDL's dummy driver; the wheel, keys and fingers arrive as the system would deliver them.
-class SdlScrolling : public testing::TestWithParam<int> {
+class SdlScrolling : public testing::TestWithParam<float> {
   protected:
     void SetUp() override {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
@@ -48,15 +48,15 @@ class SdlScrolling : public testing::TestWithParam<int> {
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
         platform::ui::setScreenScale(1);
     }
-    int scale() const { return GetParam(); }
+    float scale() const { return GetParam(); }
 
     void wheel(float y, Point at) {
         SDL_Event event{};
         event.type = SDL_MOUSEWHEEL;
         event.wheel.y = static_cast<Sint32>(y);
         event.wheel.preciseY = y;
-        event.wheel.mouseX = static_cast<Sint32>(at.x * static_cast<float>(scale()));
-        event.wheel.mouseY = static_cast<Sint32>(at.y * static_cast<float>(scale()));
+        event.wheel.mouseX = static_cast<Sint32>(at.x * scale());
+        event.wheel.mouseY = static_cast<Sint32>(at.y * scale());
         SDL_PushEvent(&event);
         sdl_->dispatchEvents();
     }
@@ -145,6 +145,6 @@ TEST_P(SdlScrolling, ASecondFingerTurnsTheTouchIntoAPinch) {
     finger(SDL_FINGERUP, 4, {160, 240});
 }
 
-INSTANTIATE_TEST_SUITE_P(Scales, SdlScrolling, testing::Values(1, 2));
+INSTANTIATE_TEST_SUITE_P(Scales, SdlScrolling, testing::Values(1.0f, 1.5f));
 
 }  // namespace

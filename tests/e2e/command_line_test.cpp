@@ -14,7 +14,8 @@ TEST(CommandLineTest, OptionErrorsSayWhatIsAllowed) {
     } cases[] = {
         {"--headless --album ''", "--album: must not be empty"},
         {"--headless --outbox ''", "--outbox: must not be empty"},
-        {"--headless --scale abc", "1 or 2"},
+        {"--headless --scale abc", "from 1 to 4"},
+        {"--headless --scale 0.5", "from 1 to 4"},
         {"--headless --camera-orientation sideways", "up, down, left, right"},
     };
     for (const auto& c : cases) {

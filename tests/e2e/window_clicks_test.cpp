@@ -2,6 +2,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include "platform/graphics/decode_image.h"
@@ -23,7 +25,7 @@ class WindowClicksTest : public ::testing::Test {
         if (!commandExists("Xvfb") || !commandExists("xdotool"))
             GTEST_SKIP() << "needs Xvfb and xdotool (scripts/install-deps installs them)";
         folder = scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        const auto name = display.start();
+        const auto name = display.start(screenSize());
         ASSERT_TRUE(name) << "Xvfb did not start";
         displayName = *name;
         start();
@@ -38,7 +40,18 @@ class WindowClicksTest : public ::testing::Test {
         std::filesystem::remove_all(folder);
     }
 
+    virtual std::string screenSize() const { return "1280x1024x24"; }
+    virtual std::vector<std::string> scaleArguments() const { return {"--scale", "1"}; }
+
     void start() {
+        const std::string album = (folder / "album").string();
+        const std::string outbox = (folder / "outbox").string();
+        std::vector<std::string> arguments{"orvex",    "--camera", "test",       "--album", album,
+                                           "--outbox", outbox,     "--sendmail", "none"};
+        for (const auto& argument : scaleArguments()) arguments.push_back(argument);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
         pid = fork();
         if (pid == 0) {
             setenv("DISPLAY", displayName.c_str(), 1);
@@ -47,11 +60,7 @@ class WindowClicksTest : public ::testing::Test {
             setenv("XDG_CACHE_HOME", (folder / "cache").c_str(), 1);
             const auto err = (folder / "log").string();
             freopen(err.c_str(), "w", stderr);
-            const std::string album = (folder / "album").string();
-            const std::string outbox = (folder / "outbox").string();
-            execl(ORVEX_TEST_BINARY_DIR "/orvex", "orvex", "--camera", "test", "--scale", "1",
-                  "--album", album.c_str(), "--outbox", outbox.c_str(), "--sendmail", "none",
-                  static_cast<char*>(nullptr));
+            execv(ORVEX_TEST_BINARY_DIR "/orvex", argv.data());
             _exit(127);
         }
         const auto id = commandOutput(
@@ -218,6 +227,52 @@ TEST_F(WindowClicksTest, AnAddressTypedIntoTheComposerGoesIntoTheMessage) {
         messages.push_back(entry.path());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(readFile(messages[0]).find("To: carol@example.com"), std::string::npos);
+}
+
+// A desktop of 1024 × 768 with the scale left to Orvex.
+class DesktopWindowTest : public WindowClicksTest {
+  protected:
+    std::string screenSize() const override { return "1024x768x24"; }
+    std::vector<std::string> scaleArguments() const override { return {}; }
+
+    std::map<std::string, int> geometry() {
+        const auto shell = commandOutput("DISPLAY=" + displayName +
+                                         " xdotool getwindowgeometry --shell " + window);
+        std::map<std::string, int> values;
+        std::istringstream lines(shell.value_or(""));
+        for (std::string line; std::getline(lines, line);)
+            if (const auto equals = line.find('='); equals != std::string::npos)
+                values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
+        return values;
+    }
+};
+
+TEST_F(DesktopWindowTest, OpensWhollyOnTheScreenLetterboxesWhenResizedAndQuitsOnControlQ) {
+    auto shown = geometry();
+    EXPECT_EQ(shown["WIDTH"], 480);  // 1.5 pixels a point: 2 would not fit 768 pixels
+    EXPECT_EQ(shown["HEIGHT"], 720);
+    EXPECT_GE(shown["X"], 0);
+    EXPECT_GE(shown["Y"], 0);
+    EXPECT_LE(shown["Y"] + shown["HEIGHT"], 768);
+
+    xdotool("windowmove --sync " + window + " 0 40 windowsize --sync " + window + " 900 600");
+    std::this_thread::sleep_for(300ms);
+    const auto picture = windowPicture();
+    ASSERT_TRUE(picture);
+    const auto& pixels = (*picture)->pixels();
+    ASSERT_EQ(pixels.width(), 900);
+    EXPECT_EQ(pixels.pixel(100, 300) & 0xFFFFFF, 0u);  // the bars are black
+    EXPECT_EQ(pixels.pixel(800, 300) & 0xFFFFFF, 0u);
+    EXPECT_NE(pixels.pixel(450, 300) & 0xFFFFFF, 0u);  // the live picture between them
+    click(450, 250);  // the picture's centre, 250 points down at 1.25 pixels a point
+    EXPECT_TRUE(waitFor("TOUCH!")) << log();
+
+    xdotool("windowfocus --sync " + window + " key ctrl+q");
+    int status = 0;
+    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log();
+    pid = -1;
 }
 
 }  // namespace
