@@ -100,6 +100,12 @@ void View::setHidden(bool hidden) {
     setNeedsDisplay();
 }
 
+void View::setUserInteractionEnabled(bool enabled) {
+    if (enabled == userInteractionEnabled_) return;
+    userInteractionEnabled_ = enabled;
+    setNeedsDisplay();
+}
+
 void View::setBackgroundColor(Color color) {
     if (color == backgroundColor_) return;
     backgroundColor_ = color;

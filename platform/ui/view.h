@@ -37,7 +37,8 @@ class View : public Responder, public std::enable_shared_from_this<View> {
     bool isHidden() const { return hidden_; }
     void setHidden(bool hidden);
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
-    void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+    // Controls that take no touches are drawn dimmed, so a change is redrawn.
+    void setUserInteractionEnabled(bool enabled);
     Color backgroundColor() const { return backgroundColor_; }
     void setBackgroundColor(Color color);
     bool clipsToBounds() const { return clipsToBounds_; }

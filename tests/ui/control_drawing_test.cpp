@@ -59,6 +59,14 @@ TEST(ControlDrawing, SelectedTabItemIsTintedApartFromTheOthers) {
     EXPECT_NEAR(other.r, other.b, 10) << other;  // grey
     // The bar itself is dark.
     EXPECT_LT(brightness(pixelAt(*screen, 5, 428)), 120);
+
+    // A bar that takes no touches asks to be drawn again, dimmed.
+    const auto generation = platform::ui::View::displayGeneration();
+    bar->setUserInteractionEnabled(false);
+    EXPECT_GT(platform::ui::View::displayGeneration(), generation);
+    auto dimmed = drawScreen(*window, 2.0f);
+    EXPECT_LT(brightness(pixelAt(*dimmed, 64 + 32, iconY)), brightness(selected) / 2);
+    EXPECT_LT(brightness(pixelAt(*dimmed, 32, iconY)), brightness(other));
 }
 
 TEST(ControlDrawing, ButtonShowsBackgroundPictureAndTitleAndShadesWhilePressed) {

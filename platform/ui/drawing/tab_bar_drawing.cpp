@@ -10,13 +10,19 @@ constexpr float kIconTop = 6.0f;
 constexpr float kTitleHeight = 12.0f;
 constexpr float kTitleBottomMargin = 5.0f;
 constexpr graphics::Color kSelectedPlate{1.0f, 1.0f, 1.0f, 0.08f};
+// A bar that takes no touches (during a shot or a countdown) shows its items faded.
+constexpr float kDisabledOpacity = 0.35f;
+
+graphics::Color faded(graphics::Color color, float opacity) {
+    return color.withAlpha(color.alpha * opacity);
+}
 
 void drawItem(graphics::DrawingContext& context, const TabBarItem& item, foundation::Rect slot,
-              bool selected) {
-    const graphics::Color tint = selected ? look::kAccent : look::kInactive;
+              bool selected, float opacity) {
+    const graphics::Color tint = faded(selected ? look::kAccent : look::kInactive, opacity);
     if (selected)
         context.fillRoundedRect({slot.x() + 3, slot.y() + 3, slot.width() - 6, slot.height() - 6},
-                                6.0f, kSelectedPlate);
+                                6.0f, faded(kSelectedPlate, opacity));
     if (item.image()) {
         const foundation::Rect iconBox{slot.x(), slot.y() + kIconTop, slot.width(), kIconSide};
         context.drawTemplate(*item.image(), look::centredFit(item.image()->size(), iconBox), tint);
@@ -30,8 +36,9 @@ void drawItem(graphics::DrawingContext& context, const TabBarItem& item, foundat
 // A dark bar; each item's picture is a template tinted with the accent when selected.
 void TabBar::draw(graphics::DrawingContext& context) const {
     look::drawBar(context, bounds(), look::Edge::Top);
+    const float opacity = isUserInteractionEnabled() ? 1.0f : kDisabledOpacity;
     for (std::size_t i = 0; i < items_.size(); ++i)
-        drawItem(context, *items_[i], itemRect(i), items_[i] == selectedItem_);
+        drawItem(context, *items_[i], itemRect(i), items_[i] == selectedItem_, opacity);
 }
 
 }  // namespace platform::ui
