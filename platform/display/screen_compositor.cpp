@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -34,56 +35,108 @@ bool ScreenCompositor::layersAreCurrent() const {
            composedGeneration_ == View::displayGeneration();
 }
 
-bool ScreenCompositor::needsComposition(double now) const {
-    if (!layersAreCurrent() || isAnimating(now)) return true;
-    const auto video = video_.lock();
-    return video && video->videoGeneration() != composedVideoGeneration_;
+bool ScreenCompositor::onlySpinnersTurned(double now) const {
+    if (!composed_ || !composedTurning_ || composedGeneration_ != View::displayGeneration())
+        return false;
+    const auto turning = ui::turningSpinners(*window_, now);
+    return turning && turning->region == composedTurning_->region;
 }
+
+bool ScreenCompositor::needsComposition(double now) const {
+    const auto video = video_.lock();
+    if (video && video->videoGeneration() != composedVideoGeneration_) return true;
+    // A spinner looks the same until it moves on a spoke.
+    if (onlySpinnersTurned(now)) return ui::turningSpinners(*window_, now) != composedTurning_;
+    return !layersAreCurrent() || isAnimating(now);
+}
+
+namespace {
+
+constexpr foundation::Rect kWholeScreen{0, 0, ScreenCompositor::kScreenSize.width,
+                                        ScreenCompositor::kScreenSize.height};
+
+// The rectangle grown by a point, so that antialiased edges fall inside it, and out to whole
+// pixels, so that its clip has no soft edge of its own.
+foundation::Rect outward(foundation::Rect rect, float scale) {
+    const float left = std::floor((rect.x() - 1) * scale) / scale;
+    const float top = std::floor((rect.y() - 1) * scale) / scale;
+    const float right = std::ceil((rect.maxX() + 1) * scale) / scale;
+    const float bottom = std::ceil((rect.maxY() + 1) * scale) / scale;
+    return {left, top, right - left, bottom - top};
+}
+
+}  // namespace
 
 bool ScreenCompositor::compose(double now) {
     if (!needsComposition(now)) return false;
+    const auto video = video_.lock();
+    const bool videoChanged = video && video->videoGeneration() != composedVideoGeneration_;
+    const auto turning = window_ ? ui::turningSpinners(*window_, now) : std::nullopt;
+    if (onlySpinnersTurned(now)) {
+        const auto region = outward(turning->region, scale_);
+        drawLayers(now, region);
+        composedTurning_ = turning;
+        ++counts_.regionCompositions;
+        lastChange_ = videoChanged ? kWholeScreen : region;
+        composeScreen(now, videoChanged ? std::nullopt : std::optional(region));
+        return true;
+    }
     if (!layersAreCurrent() || isAnimating(now)) {
-        drawLayers(now);
+        drawLayers(now, std::nullopt);
+        composedTurning_ = turning;
         ++counts_.layerCompositions;
     } else {
         ++counts_.videoCompositions;
     }
+    lastChange_ = kWholeScreen;
+    composeScreen(now, std::nullopt);
+    return true;
+}
+
+void ScreenCompositor::composeScreen(double now, const std::optional<foundation::Rect>& region) {
     DrawingContext context(screen_);
+    if (region) context.clip(*region);
     context.paintSurface(under_, DrawingContext::Blend::Replace);
     if (auto video = video_.lock()) {
         drawVideo(context, *video, now);
         context.paintSurface(over_, DrawingContext::Blend::Over);
     }
-    return true;
 }
 
-void ScreenCompositor::drawLayers(double now) {
+void ScreenCompositor::drawLayers(double now, const std::optional<foundation::Rect>& region) {
     composed_ = true;
     composedWhileAnimating_ = isAnimating(now);
     composedGeneration_ = View::displayGeneration();
-    drawUnderLayer(now);
-    if (!video_.expired()) drawOverLayer(now);
+    drawUnderLayer(now, region);
+    if (!video_.expired()) drawOverLayer(now, region);
 }
 
 // Everything up to the first live picture, whose place on the screen is kept.
-void ScreenCompositor::drawUnderLayer(double now) {
+void ScreenCompositor::drawUnderLayer(double now, const std::optional<foundation::Rect>& region) {
     DrawingContext context(under_);
-    context.fillRect({0, 0, kScreenSize.width, kScreenSize.height}, graphics::Color::black());
+    if (region) context.clip(*region);
+    context.fillRect(region.value_or(kWholeScreen), graphics::Color::black());
     video_.reset();
     if (!window_) return;
-    ui::drawViewTree(*window_, context, now, [this](View& view, DrawingContext& placed) {
+    ui::drawViewTree(*window_, context, now, [&](View& view, DrawingContext& placed) {
         auto* live = dynamic_cast<media::LivePictureView*>(&view);
         if (!live) return ViewVisit::Draw;
         video_ = std::static_pointer_cast<media::LivePictureView>(live->shared_from_this());
-        videoPlacement_ = placed.placement();
+        // Within a region the views have not moved, and the placement would carry its clip.
+        if (!region) videoPlacement_ = placed.placement();
         return ViewVisit::Stop;
     });
 }
 
 // Everything after the live picture, over transparency.
-void ScreenCompositor::drawOverLayer(double now) {
+void ScreenCompositor::drawOverLayer(double now, const std::optional<foundation::Rect>& region) {
     DrawingContext context(over_);
-    context.clear();
+    if (region) {
+        context.clip(*region);
+        context.clearRect(*region);
+    } else {
+        context.clear();
+    }
     const View* video = video_.lock().get();
     bool passed = false;
     ui::drawViewTree(*window_, context, now, [&](View& view, DrawingContext&) {

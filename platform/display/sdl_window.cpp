@@ -290,14 +290,18 @@ void SdlWindow::turnEnded() {
     if (!compositor_) return;
     followTextInput();
     const double now = foundation::RunLoop::main().now();
-    if (!exposed_ && !compositor_->needsComposition(now)) return;
     const double wall = wallClock();
+    if (!exposed_ && !compositor_->needsComposition(now)) {
+        // Something turning may look the same for a while: look again a frame later.
+        if (compositor_->isAnimating(now)) nextFrameAt_ = wall + kFrameInterval;
+        return;
+    }
     if (lastPresent_ >= 0.0 && wall < lastPresent_ + kFrameInterval) {
         nextFrameAt_ = lastPresent_ + kFrameInterval;
         return;
     }
     compositor_->compose(now);
-    present();
+    present(exposed_);
     lastPresent_ = wall;
     exposed_ = false;
     if (compositor_->isAnimating(now)) nextFrameAt_ = wall + kFrameInterval;
@@ -331,7 +335,7 @@ void SdlWindow::followTextInput() {
 
 // Through the window's own surface: SDL puts it in memory shared with the X server, or in
 // a texture where the system's graphics are accelerated.
-void SdlWindow::present() {
+void SdlWindow::present(bool whole) {
     SDL_Surface* target = SDL_GetWindowSurface(sdlWindow_);
     const auto& pixels = compositor_->screen().pixels();
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
@@ -344,11 +348,26 @@ void SdlWindow::present() {
         return;
     }
     // The screen is drawn at the placement's own scale, so it goes in pixel for pixel.
-    fillBars(target);
-    SDL_Rect place{box_.x, box_.y, source->w, source->h};
-    SDL_BlitSurface(source, nullptr, target, &place);
+    SDL_Rect from{0, 0, source->w, source->h};
+    if (!whole) {
+        const auto change = compositor_->lastChange();
+        const int left = std::max(0, static_cast<int>(std::floor(change.x() * box_.scale)));
+        const int top = std::max(0, static_cast<int>(std::floor(change.y() * box_.scale)));
+        const int right =
+            std::min(source->w, static_cast<int>(std::ceil(change.maxX() * box_.scale)));
+        const int bottom =
+            std::min(source->h, static_cast<int>(std::ceil(change.maxY() * box_.scale)));
+        from = {left, top, std::max(0, right - left), std::max(0, bottom - top)};
+    }
+    SDL_Rect to{box_.x + from.x, box_.y + from.y, from.w, from.h};
+    if (whole) fillBars(target);
+    SDL_BlitSurface(source, &from, target, &to);
     SDL_FreeSurface(source);
-    SDL_UpdateWindowSurface(sdlWindow_);
+    if (whole) {
+        SDL_UpdateWindowSurface(sdlWindow_);
+    } else {
+        SDL_UpdateWindowSurfaceRects(sdlWindow_, &to, 1);
+    }
     ++presentedFrames_;
 }
 

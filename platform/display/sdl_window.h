@@ -90,7 +90,8 @@ class SdlWindow final : public foundation::EventSource {
     foundation::Point fingerPoint(const SDL_Event& event) const;
     void layOut();
     void toggleFullscreen();
-    void present();
+    // Presents the whole window, or only what the last composition changed.
+    void present(bool whole);
     void fillBars(SDL_Surface* target) const;
     void setIcon();
     void followTextInput();

@@ -179,6 +179,14 @@ void DrawingContext::clear() {
     cairo_restore(cr_);
 }
 
+void DrawingContext::clearRect(Rect rect) {
+    cairo_save(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+    addRect(cr_, rect);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+}
+
 void DrawingContext::fillRect(Rect rect, Color color) {
     setColor(cr_, color);
     addRect(cr_, rect);

@@ -53,6 +53,8 @@ class DrawingContext {
 
     // Makes the whole surface transparent (black where it is opaque).
     void clear();
+    // The same within a rectangle (and the clip).
+    void clearRect(foundation::Rect rect);
     void fillRect(foundation::Rect rect, Color color);
     void fillRoundedRect(foundation::Rect rect, float radius, Color color);
     // A top-to-bottom gradient over the rectangle.

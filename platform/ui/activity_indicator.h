@@ -17,6 +17,12 @@ class ActivityIndicator : public View {
     bool isAnimating() const { return animating_; }
     // When the spinner started turning, on the main loop's clock.
     double animationStart() const { return animationStart_; }
+    // The spoke leading at `now`: it moves on one spoke at a time, twelve times a second, and
+    // the spinner looks the same until it does.
+    int leadSpoke(double now) const;
+    // Where its spokes are drawn, in its own coordinates: the large style reaches beyond a
+    // small frame.
+    foundation::Rect drawnBounds() const;
 
     void draw(graphics::DrawingContext& context) const override;
 

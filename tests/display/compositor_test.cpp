@@ -8,6 +8,7 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/graphics/decode_image.h"
 #include "platform/media/live_picture_view.h"
+#include "platform/ui/activity_indicator.h"
 #include "platform/ui/button.h"
 #include "platform/ui/window.h"
 #include "tests/ui/screen_pixels.h"
@@ -141,6 +142,42 @@ TEST_F(Compositor, MovementIsComposedEveryTimeUntilItEnds) {
     EXPECT_NE(pixelAt(compositor.screen(), 120, 120), kYellow);
     EXPECT_FALSE(compositor.compose(now()));
     EXPECT_EQ(compositor.counts().layerCompositions, 4u);
+}
+
+// A spinner turning over the live picture: the screen is composed again only when it moves
+// on a spoke, and then only where it is, yet shows exactly what a whole composition shows.
+TEST_F(Compositor, ATurningSpinnerRedrawsOnlyItsRectangleAndOnlyWhenItMovesOn) {
+    CameraScreen screen;
+    screen.live->setCameraFrame(twoColourPicture(64, 48, kRed, kBlue));
+    auto spinner = std::make_shared<platform::ui::ActivityIndicator>(Rect{145, 225, 30, 30});
+    screen.overlay->addSubview(spinner);
+    spinner->startAnimating();
+    ScreenCompositor compositor(screen.window, 1.5f);
+    ASSERT_TRUE(compositor.compose(now()));
+
+    clock_->advanceTo(0.02);  // the same spoke leads
+    EXPECT_TRUE(compositor.isAnimating(now()));
+    EXPECT_FALSE(compositor.needsComposition(now()));
+    for (const double t : {0.1, 0.2, 0.35}) {
+        clock_->advanceTo(t);
+        ASSERT_TRUE(compositor.compose(now()));
+        const auto change = compositor.lastChange();
+        EXPECT_LE(change.width() * change.height(), 40.0f * 40.0f);
+        EXPECT_TRUE(change.contains({160, 240}));
+        ScreenCompositor whole(screen.window, 1.5f);
+        whole.compose(now());
+
+        EXPECT_TRUE(samePixels(compositor.screen(), whole.screen())) << "at " << t;
+    }
+    EXPECT_EQ(compositor.counts().layerCompositions, 1u);
+    EXPECT_EQ(compositor.counts().regionCompositions, 3u);
+
+    // A new camera frame under the turning spinner is composed whole.
+    screen.live->setCameraFrame(solidPicture(64, 48, kGreen));
+    clock_->advanceTo(0.36);
+    ASSERT_TRUE(compositor.compose(now()));
+    EXPECT_EQ(compositor.lastChange(), (Rect{0, 0, 320, 480}));
+    EXPECT_EQ(pixelAt(compositor.screen(), 10, 10), kGreen);
 }
 
 TEST_F(Compositor, ScreenWithoutLivePictureIsOneLayer) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -28,12 +29,25 @@ SpinnerLook lookFor(ActivityIndicator::Style style) {
 }
 }  // namespace
 
+foundation::Rect ActivityIndicator::drawnBounds() const {
+    const float side = lookFor(style_).diameter;
+    const auto b = bounds();
+    const float x = std::min(b.x(), b.center().x - side / 2);
+    const float y = std::min(b.y(), b.center().y - side / 2);
+    return {x, y, std::max(b.maxX(), b.center().x + side / 2) - x,
+            std::max(b.maxY(), b.center().y + side / 2) - y};
+}
+
+int ActivityIndicator::leadSpoke(double now) const {
+    const double elapsed = std::max(0.0, now - animationStart_);
+    return static_cast<int>(std::floor(elapsed * kTurnsPerSecond * kSpokes)) % kSpokes;
+}
+
 // Twelve spokes fading behind the leading one, which moves on a spoke at a time.
 void ActivityIndicator::draw(graphics::DrawingContext& context) const {
     if (!animating_) return;
     const SpinnerLook look = lookFor(style_);
-    const double elapsed = std::max(0.0, foundation::RunLoop::main().now() - animationStart_);
-    const int lead = static_cast<int>(std::floor(elapsed * kTurnsPerSecond * kSpokes)) % kSpokes;
+    const int lead = leadSpoke(foundation::RunLoop::main().now());
     const float radius = look.diameter * 0.5f;
     const auto centre = bounds().center();
     const float step = 2.0f * std::numbers::pi_v<float> / kSpokes;

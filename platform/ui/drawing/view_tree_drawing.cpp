@@ -1,5 +1,8 @@
 #include "platform/ui/drawing/view_tree_drawing.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/ui/activity_indicator.h"
 #include "platform/ui/scroll_view.h"
 
@@ -65,6 +68,42 @@ bool drawViewTree(View& root, graphics::DrawingContext& context, double now,
     const bool finished = drawPlacedView(root, context, now, visitor);
     context.restore();
     return finished;
+}
+
+namespace {
+
+foundation::Rect united(const foundation::Rect& a, const foundation::Rect& b) {
+    const float x = std::min(a.x(), b.x()), y = std::min(a.y(), b.y());
+    return {x, y, std::max(a.maxX(), b.maxX()) - x, std::max(a.maxY(), b.maxY()) - y};
+}
+
+// Adds the spinners turning in the tree; false if a view of it moves.
+bool addTurning(const View& view, double now, std::optional<TurningSpinners>& turning) {
+    if (view.isHidden()) return true;
+    if (view.isAnimating(now)) return false;
+    if (auto* spinner = dynamic_cast<const ActivityIndicator*>(&view);
+        spinner && spinner->isAnimating()) {
+        const auto bounds = spinner->drawnBounds();
+        const auto a = view.convertToWindow(bounds.origin);
+        const auto b = view.convertToWindow({bounds.maxX(), bounds.maxY()});
+        const foundation::Rect place{std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x),
+                                     std::abs(b.y - a.y)};
+        const auto spoke = static_cast<std::uint64_t>(spinner->leadSpoke(now));
+        turning = turning
+                      ? TurningSpinners{united(turning->region, place), turning->step * 13 + spoke}
+                      : TurningSpinners{place, spoke};
+    }
+    for (const auto& subview : view.subviews())
+        if (!addTurning(*subview, now, turning)) return false;
+    return true;
+}
+
+}  // namespace
+
+std::optional<TurningSpinners> turningSpinners(const View& root, double now) {
+    std::optional<TurningSpinners> turning;
+    if (!addTurning(root, now, turning)) return std::nullopt;
+    return turning;
 }
 
 bool treeIsAnimating(const View& root, double now) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "platform/graphics/drawing_context.h"
 #include "platform/ui/view.h"
@@ -29,5 +31,15 @@ void drawOwnContent(View& view, graphics::DrawingContext& context, double now);
 // True if any shown view of the tree is moving or turning at `now`, so that what is drawn
 // changes with time alone.
 bool treeIsAnimating(const View& root, double now);
+
+// What changes with time alone when all that moves are turning spinners: the smallest
+// window rectangle (in points) holding them, and a number that changes whenever one of them
+// moves on a spoke. None when nothing moves, or when a view moves across the screen.
+struct TurningSpinners {
+    foundation::Rect region;
+    std::uint64_t step = 0;
+    friend bool operator==(const TurningSpinners&, const TurningSpinners&) = default;
+};
+std::optional<TurningSpinners> turningSpinners(const View& root, double now);
 
 }  // namespace platform::ui
