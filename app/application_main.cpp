@@ -16,6 +16,7 @@
 #include "platform/foundation/language.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/graphics/memory_budget.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/mail_transport.h"
 #include "platform/media/shared_album.h"
@@ -62,6 +63,8 @@ void configureLog(const Options& options) {
 
 void configurePlatform(const Options& options) {
     configureLog(options);
+    if (options.memoryBudget != 0)
+        platform::graphics::setMemoryBudget(std::uint64_t{options.memoryBudget} << 20);
     auto& loop = platform::foundation::RunLoop::main();
     if (options.virtualClock) loop.setClock(std::make_shared<platform::foundation::VirtualClock>());
     platform::media::CameraOptions camera;

@@ -68,6 +68,11 @@ ParsedOptions parseOptions(int argc, char** argv) {
                    "Pixels per point: from 1 to 4, fractions too, e.g. 1.5 (default: the "
                    "largest of 3, 2, 1.5, 1.25 and 1 that fits the screen)")
         ->check(CLI::Range(1.0, 4.0));
+    cli.add_option("--memory-budget", o.memoryBudget,
+                   "Memory in MB that the work on one picture may take at its peak; larger "
+                   "pictures are refused (default: half the machine's memory, less under a "
+                   "memory limit)")
+        ->check(CLI::Range(16u, 1u << 20));
     cli.failure_message(failureMessage);
     try {
         cli.parse(argc, argv);

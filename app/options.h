@@ -17,6 +17,7 @@ struct Options {
     std::string sendmail;           // empty: $ORVEX_SENDMAIL or sendmail where installed
     std::string from;               // empty: $EMAIL
     double scale = 0;               // 0: chosen for the display
+    unsigned memoryBudget = 0;      // MB; 0: derived from the machine
 };
 
 // Parses the command line; on an error or --help, prints and gives the exit status.

@@ -3,6 +3,7 @@
 #include "imaging/process_capture.h"
 #include "imaging/scale_and_rotate_image.h"
 #include "platform/foundation/log.h"
+#include "platform/graphics/memory_budget.h"
 #include "platform/media/shared_album.h"
 
 namespace capture {
@@ -27,7 +28,15 @@ void OrvexViewController::cropImage(const platform::graphics::ImagePtr& taken) {
     shotQueue().async<platform::graphics::ImagePtr>(
         [taken, zoom, preset]() -> platform::graphics::ImagePtr {
             if (!taken) return nullptr;
+            // Out of memory, a shot is lost with a line that says why, never the application.
             try {
+                const platform::graphics::PixelBuffer& pixels = taken->pixels();
+                if (auto error = platform::graphics::memoryBudgetError(
+                        pixels.width(), pixels.height(),
+                        imaging::memoryForCapture(*taken, zoom, preset))) {
+                    platform::foundation::logError("could not process the picture: %@", *error);
+                    return nullptr;
+                }
                 return imaging::processCapture(*taken, zoom, preset);
             } catch (const std::exception& e) {
                 platform::foundation::log("could not process the picture: %@", e.what());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "imaging/resolution_preset.h"
 #include "platform/graphics/image.h"
 
@@ -13,5 +15,11 @@ namespace imaging {
 // InvalidImageOrientation for a tag outside 0..7.
 platform::graphics::ImagePtr processCapture(const platform::graphics::Image& taken, float zoom,
                                             ResolutionPreset preset);
+
+// What a shot holds at its peak from the camera to the album, the taken picture included: the
+// copies processCapture makes (upright, cropped, sized for the preset) and the album's JPEG of
+// the result. Throws InvalidImageOrientation for a tag outside 0..7.
+std::uint64_t memoryForCapture(const platform::graphics::Image& taken, float zoom,
+                               ResolutionPreset preset);
 
 }  // namespace imaging

@@ -13,6 +13,9 @@ using platform::graphics::PixelBuffer;
 ImagePtr scaleAndRotateImage(const Image& image) {
     const UprightGeometry g = uprightGeometry(image);
     const PixelBuffer& stored = image.pixels();
+    // Pixels are never changed once made: an upright picture of scale 1 shares them.
+    if (!g.reduces && image.imageOrientation() == platform::graphics::ImageOrientation::Up)
+        return Image::withPixels(image.pixelBuffer());
     PixelView source = viewOf(stored);
     PixelBuffer reduced(0, 0, stored.format());
     if (g.reduces) {

@@ -5,8 +5,9 @@
 namespace imaging {
 
 // Draws the picture upright (tag Up, scale 1), its longer side bounded by the longer side of
-// its display size. Pictures of scale 1 keep every pixel, moved without filtering; larger
-// scales are reduced by area averaging. Throws InvalidImageOrientation for a tag outside 0..7.
+// its display size. Pictures of scale 1 keep every pixel, moved without filtering (an upright
+// one shares its pixels); larger scales are reduced by area averaging. Throws
+// InvalidImageOrientation for a tag outside 0..7.
 platform::graphics::ImagePtr scaleAndRotateImage(const platform::graphics::Image& image);
 
 }  // namespace imaging

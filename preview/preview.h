@@ -80,6 +80,7 @@ class Preview : public platform::ui::ViewController,
   private:
     struct PreparedPicture;
     struct Preparation;
+    static PreparedPicture preparePicture(platform::graphics::ImagePtr picture);
     void showWhenPrepared(std::uint64_t generation);
     void showPicture(PreparedPicture prepared);
     void prepareForDrawing(const platform::graphics::ImagePtr& picture);

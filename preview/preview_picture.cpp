@@ -1,3 +1,6 @@
+#include <new>
+#include <utility>
+
 #include "imaging/scale_and_rotate_image.h"
 #include "platform/foundation/log.h"
 #include "platform/graphics/png_codec.h"
@@ -23,12 +26,52 @@ struct Preview::PreparedPicture {
     std::string error;
 };
 
-// The work for one picture: under way, or done and waiting to be shown.
+// The work for one picture: under way, or done and waiting to be shown. The picture is held
+// weakly, so that the work can let it go once it has its upright copy.
 struct Preview::Preparation {
-    platform::graphics::ImagePtr source;
+    std::weak_ptr<const platform::graphics::Image> source;
     std::optional<PreparedPicture> result;
     std::uint64_t awaitedBy = 0;  // the addImage that shows it when done
+
+    bool isFor(const platform::graphics::ImagePtr& picture) const {
+        return !source.owner_before(picture) && !picture.owner_before(source);
+    }
 };
+
+// The picture upright, its PNG and the picture decoded from that. Each copy is let go as
+// soon as the next is made, so that a large picture holds as little as it can at once; out
+// of memory, the picture is not shown and the log says why.
+Preview::PreparedPicture Preview::preparePicture(platform::graphics::ImagePtr picture) {
+    PreparedPicture prepared;
+    try {
+        auto upright = imaging::scaleAndRotateImage(*picture);
+        picture = nullptr;
+        if (!upright) {
+            prepared.error = "the picture could not be turned upright";
+            return prepared;
+        }
+        prepared.size = upright->size();
+        auto encoded = platform::graphics::encodePng(upright->pixels());
+        upright = nullptr;
+        if (!encoded) {
+            prepared.error = "could not encode the picture as PNG: " + encoded.error();
+            return prepared;
+        }
+        prepared.png = std::move(encoded.value());
+        auto decoded = platform::graphics::decodePng(prepared.png);
+        if (decoded)
+            prepared.decoded = decoded.value();
+        else
+            prepared.error = "could not decode the picture's PNG: " + decoded.error();
+    } catch (const std::bad_alloc&) {
+        prepared = {};
+        prepared.error = "not enough memory to show the picture";
+    } catch (const std::exception& e) {
+        prepared = {};
+        prepared.error = std::string("could not show the picture: ") + e.what();
+    }
+    return prepared;
+}
 
 platform::graphics::ImagePtr Preview::scaleAndRotateImage(
     const platform::graphics::ImagePtr& picture) {
@@ -58,7 +101,7 @@ void Preview::addImage(const platform::graphics::ImagePtr& picture) {
     view()->addSubview(scrollView);
     keepBarOnTop();
     if (picture) {
-        if (!preparation_ || preparation_->source != picture) getReadyFor(picture);
+        if (!preparation_ || !preparation_->isFor(picture)) getReadyFor(picture);
         showWhenPrepared(generation);
     } else {
         preparation_ = nullptr;
@@ -73,28 +116,10 @@ void Preview::getReadyFor(const platform::graphics::ImagePtr& picture) {
     preparation->source = picture;
     preparation_ = preparation;
     std::weak_ptr<Preview> weak = std::static_pointer_cast<Preview>(shared_from_this());
+    // Taken out by the work, so that nothing here holds the picture while it is done.
+    auto handed = std::make_shared<platform::graphics::ImagePtr>(picture);
     pictureWork().async<PreparedPicture>(
-        [picture] {
-            PreparedPicture prepared;
-            auto upright = imaging::scaleAndRotateImage(*picture);
-            if (!upright) {
-                prepared.error = "the picture could not be turned upright";
-                return prepared;
-            }
-            prepared.size = upright->size();
-            auto encoded = platform::graphics::encodePng(upright->pixels());
-            if (!encoded) {
-                prepared.error = "could not encode the picture as PNG: " + encoded.error();
-                return prepared;
-            }
-            prepared.png = std::move(encoded.value());
-            auto decoded = platform::graphics::decodePng(prepared.png);
-            if (decoded)
-                prepared.decoded = decoded.value();
-            else
-                prepared.error = "could not decode the picture's PNG: " + decoded.error();
-            return prepared;
-        },
+        [handed] { return preparePicture(std::exchange(*handed, nullptr)); },
         [weak, preparation](PreparedPicture prepared) {
             auto self = weak.lock();
             if (!self || self->preparation_ != preparation) return;

@@ -1,6 +1,7 @@
 #include "platform/graphics/parallel_rows.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,9 +23,15 @@ void parallelRows(int count, int grain, const std::function<void(int, int)>& wor
     auto sliceStart = [&](int i) {
         return static_cast<int>(static_cast<long>(count) * i / slices);
     };
-    for (int i = 1; i < slices; ++i)
-        helpers.emplace_back([&, i] { work(sliceStart(i), sliceStart(i + 1)); });
+    int started = 1;
+    try {
+        for (; started < slices; ++started)
+            helpers.emplace_back([&, i = started] { work(sliceStart(i), sliceStart(i + 1)); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a process or memory limit): the rest is done here.
+    }
     work(0, sliceStart(1));
+    if (started < slices) work(sliceStart(started), count);
 }
 
 }  // namespace platform::graphics

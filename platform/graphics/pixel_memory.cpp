@@ -42,7 +42,12 @@ class Pool {
                 return block;
             }
         }
-        return map(size);
+        if (Block block = map(size); block.data) return block;
+        // Blocks kept for reuse may be what stands in the way (an address-space limit).
+        clear();
+        const Block block = map(size);
+        if (!block.data) throw std::bad_alloc();
+        return block;
     }
 
     void give(Block block) {
@@ -85,7 +90,7 @@ class Pool {
         const std::size_t capacity = (size + kHugePage - 1) / kHugePage * kHugePage;
         void* p =
             mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) throw std::bad_alloc();
+        if (p == MAP_FAILED) return {nullptr, 0};
         madvise(p, capacity, MADV_HUGEPAGE);  // advisory: fine if the kernel declines
         return {static_cast<std::uint8_t*>(p), capacity};
     }
@@ -106,6 +111,10 @@ PixelMemory PixelMemory::allocate(std::size_t size) {
     if (size == 0) return {};
     if (size < kPooledMinimum) {
         auto* data = static_cast<std::uint8_t*>(std::malloc(size));
+        if (!data) {
+            pool().clear();
+            data = static_cast<std::uint8_t*>(std::malloc(size));
+        }
         if (!data) throw std::bad_alloc();
         return {data, size, 0};
     }

@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/graphics/memory_budget.h"
 #include "platform/graphics/parallel_rows.h"
 #include "platform/graphics/picture_limits.h"
 #include "platform/graphics/png_chunks.h"
@@ -28,17 +29,43 @@ constexpr std::size_t kReadSlack = 16;
 // that decoding can be spread over the cores from there.
 constexpr int kIndependentRowEvery = 64;
 
+// Inflating the image data whole takes its whole size beside the pixels; inflating it a
+// stretch of rows at a time takes next to nothing, but on one core. Up to here (about 20
+// megapixels of RGB, every camera's photographs) the whole-buffer reading's speed is worth its
+// memory, when the memory budget has room for it.
+constexpr std::uint64_t kWholeBufferLimit = 64ull << 20;
+constexpr std::size_t kStretchBytes = 1u << 20;
+// zlib's inflater: its window and its state.
+constexpr std::uint64_t kInflaterBytes = 48u << 10;
+
 struct Decompressor {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-// Our own reading covers what album pictures and our own files are: 8-bit RGB or RGBA, not
-// interlaced, without a colour key. libpng reads everything else.
-bool isPlainColour(const png::Chunks& chunks) {
-    const png::Header& h = chunks.header;
+std::uint64_t filteredSize(const png::Header& h) {
+    const int channels = h.colorType == png::kRgbAlpha ? 4 : 3;
+    return std::uint64_t{h.height} * (1 + std::uint64_t{h.width} * channels);
+}
+
+// 8-bit RGB or RGBA, not interlaced: what album pictures and our own files are.
+bool isPlainHeader(const png::Header& h) {
     return h.bitDepth == 8 && (h.colorType == png::kRgb || h.colorType == png::kRgbAlpha) &&
-           h.compression == 0 && h.filterMethod == 0 && h.interlace == 0 &&
-           !chunks.hasTransparency && !chunks.unusual;
+           h.compression == 0 && h.filterMethod == 0 && h.interlace == 0;
+}
+
+// Our own reading covers plain pictures without a colour key. libpng reads everything else.
+bool isPlainColour(const png::Chunks& chunks) {
+    return isPlainHeader(chunks.header) && !chunks.hasTransparency && !chunks.unusual;
+}
+
+std::uint64_t stretchDecodingBytes(const png::Header& h) {
+    const std::uint64_t rowBytes = filteredSize(h) / std::max<std::uint32_t>(1, h.height);
+    return std::max<std::uint64_t>(kStretchBytes, rowBytes) + kReadSlack + kInflaterBytes;
+}
+
+// libpng's rows at the file's depth, the row pointers, and the inflater's window.
+std::uint64_t libpngDecodingBytes(const png::Header& h) {
+    return 2 * (1 + 8 * std::uint64_t{h.width}) + 8 * std::uint64_t{h.height} + (1u << 16);
 }
 
 // libpng stops inflating once it has the last row and lets a wrong checksum after it pass
@@ -91,6 +118,97 @@ std::vector<int> independentStretches(const std::uint8_t* data, std::size_t rowB
     }
     starts.push_back(rows);
     return starts;
+}
+
+// zlib's inflater over the image data, chunk after chunk.
+class Inflation {
+  public:
+    explicit Inflation(const png::Chunks& chunks) : chunks_(chunks) {
+        started_ = inflateInit(&zs_) == Z_OK;
+        if (!started_) status_ = Z_MEM_ERROR;
+    }
+    ~Inflation() {
+        if (started_) inflateEnd(&zs_);
+    }
+    Inflation(const Inflation&) = delete;
+    Inflation& operator=(const Inflation&) = delete;
+
+    bool started() const { return started_; }
+    // The stream ended (checksum and all) before it filled what was asked.
+    bool endedEarly() const { return status_ == Z_STREAM_END; }
+
+    // Inflates into out[0, size): true when all of it came, false when the stream ended
+    // before, ran out of data or is damaged.
+    bool fill(std::uint8_t* out, std::size_t size) {
+        zs_.next_out = out;
+        zs_.avail_out = static_cast<uInt>(size);
+        while (zs_.avail_out > 0 && status_ == Z_OK) {
+            if (zs_.avail_in == 0) {
+                if (next_ == chunks_.imageData.size()) {
+                    status_ = Z_BUF_ERROR;  // cut short
+                    break;
+                }
+                const auto piece = chunks_.imageData[next_++];
+                zs_.next_in = const_cast<std::uint8_t*>(piece.data());
+                zs_.avail_in = static_cast<uInt>(piece.size());
+                continue;
+            }
+            status_ = inflate(&zs_, Z_NO_FLUSH);
+        }
+        return zs_.avail_out == 0;
+    }
+
+    // Inflates what follows the rows to the stream's end, where its checksum is checked, as
+    // other decoders do: data past the last row is let be. Refused past `limit` bytes in all,
+    // so that a small file cannot keep us inflating for long.
+    bool finish(std::uint64_t limit) {
+        std::uint8_t discard[1 << 14];
+        while (status_ == Z_OK && zs_.total_out <= limit) fill(discard, sizeof discard);
+        return status_ == Z_STREAM_END;
+    }
+
+  private:
+    const png::Chunks& chunks_;
+    z_stream zs_{};
+    std::size_t next_ = 0;
+    int status_ = Z_OK;
+    bool started_ = false;
+};
+
+// Rows inflated and reconstructed a stretch at a time, the next stretch into the same small
+// buffer: for pictures whose image data is too large to inflate whole.
+DecodeResult decodePlainColourInStretches(const png::Chunks& chunks) {
+    const png::Header& h = chunks.header;
+    const int width = static_cast<int>(h.width);
+    const int height = static_cast<int>(h.height);
+    const int channels = h.colorType == png::kRgbAlpha ? 4 : 3;
+    const std::size_t rowBytes = 1 + std::size_t{h.width} * static_cast<std::size_t>(channels);
+    const int stretch =
+        std::min(height, static_cast<int>(std::max<std::size_t>(1, kStretchBytes / rowBytes)));
+
+    Inflation inflation(chunks);
+    if (!inflation.started())
+        return DecodeResult::failure("out of memory for PNG decoding", FailureCause::Memory);
+    std::vector<std::uint8_t> buffer(rowBytes * static_cast<std::size_t>(stretch) + kReadSlack);
+    auto pixels = std::make_shared<PixelBuffer>(
+        width, height, channels == 4 ? PixelBuffer::Format::Argb32 : PixelBuffer::Format::Rgb24,
+        PixelBuffer::Contents::Unspecified);
+    png::RowReconstruction reconstruction(*pixels, channels);
+    for (int y = 0; y < height; y += stretch) {
+        const int rows = std::min(stretch, height - y);
+        if (!inflation.fill(buffer.data(), rowBytes * static_cast<std::size_t>(rows)))
+            return DecodeResult::failure(
+                inflation.endedEarly() ? "corrupt or truncated PNG data: too little image data"
+                                       : "corrupt or truncated PNG data: bad compressed data");
+        for (int i = 0; i < rows; ++i)
+            if (buffer[rowBytes * static_cast<std::size_t>(i)] > png::kPaeth)
+                return DecodeResult::failure("corrupt PNG data: unknown filter type");
+        reconstruction.rows(buffer.data(), rowBytes, y, y + rows, true);
+    }
+    const std::uint64_t limit = 2 * std::uint64_t{h.height} * (1 + 8 * std::uint64_t{h.width});
+    if (!inflation.finish(limit))
+        return DecodeResult::failure("corrupt or truncated PNG data: bad compressed data");
+    return DecodeResult::success(Image::withPixels(std::move(pixels)));
 }
 
 // The image data inflated in one call: PNG's zlib stream, checked against its Adler-32.
@@ -157,22 +275,7 @@ bool isOpaque(const PixelBuffer& pixels) {
     return true;
 }
 
-}  // namespace
-
-DecodeResult decodePng(std::span<const std::uint8_t> bytes) {
-    if (!png::hasSignature(bytes)) return DecodeResult::failure("not a PNG file");
-    auto walked = png::readChunks(bytes);
-    if (auto* error = std::get_if<std::string>(&walked)) return DecodeResult::failure(*error);
-    const png::Chunks& chunks = std::get<png::Chunks>(walked);
-    if (auto error = pictureSizeError(chunks.header.width, chunks.header.height))
-        return DecodeResult::failure(*error);
-    if (isPlainColour(chunks)) return decodePlainColour(bytes, chunks);
-    return decodeWithLibpng(bytes, chunks);
-}
-
-EncodeResult encodePng(const PixelBuffer& pixels) {
-    if (pixels.width() == 0 || pixels.height() == 0)
-        return EncodeResult::failure("cannot encode an empty picture as PNG");
+EncodeResult encodeRows(const PixelBuffer& pixels) {
     const bool opaque = isOpaque(pixels);
     const int channels = opaque ? 3 : 4;
     const std::size_t rowBytes = 1 + static_cast<std::size_t>(pixels.width()) * channels;
@@ -187,6 +290,7 @@ EncodeResult encodePng(const PixelBuffer& pixels) {
                         filtered.data() + rowBytes * static_cast<std::size_t>(first));
     });
     auto stream = png::compressImageData(filtered.data(), size);
+    filtered = PixelMemory();  // not needed beside the file that is made next
     if (!stream) return EncodeResult::failure("PNG encoding failed: deflate error");
     if (stream->size() > png::kMaxChunkLength)
         return EncodeResult::failure("picture too large to encode as PNG");
@@ -202,6 +306,56 @@ EncodeResult encodePng(const PixelBuffer& pixels) {
     png::frameChunkInPlace(out.data() + chunkStart, "IDAT", stream->size());
     png::appendChunk(out, "IEND", {});
     return EncodeResult::success(std::move(out));
+}
+
+}  // namespace
+
+std::uint64_t pngDecodingBytes(const png::Header& header) {
+    if (!isPlainHeader(header)) return libpngDecodingBytes(header);
+    if (filteredSize(header) <= kWholeBufferLimit) return filteredSize(header) + kReadSlack;
+    return stretchDecodingBytes(header);
+}
+
+DecodeResult decodePng(std::span<const std::uint8_t> bytes) {
+    if (!png::hasSignature(bytes)) return DecodeResult::failure("not a PNG file");
+    auto walked = png::readChunks(bytes);
+    if (auto* error = std::get_if<std::string>(&walked)) return DecodeResult::failure(*error);
+    const png::Chunks& chunks = std::get<png::Chunks>(walked);
+    const png::Header& h = chunks.header;
+    if (auto error = pictureSizeError(h.width, h.height)) return DecodeResult::failure(*error);
+    const std::uint64_t pixels = pixelBytes(h.width, h.height);
+    const bool plain = isPlainColour(chunks);
+    if (auto error = memoryBudgetError(
+            h.width, h.height, pixels + (plain ? stretchDecodingBytes(h) : libpngDecodingBytes(h))))
+        return DecodeResult::failure(*error, FailureCause::Memory);
+    // The rows inflated whole, and the image data joined when it comes in several chunks.
+    const std::uint64_t whole =
+        filteredSize(h) + kReadSlack + (chunks.imageData.size() > 1 ? chunks.imageDataSize : 0);
+    const bool inflateWhole = plain && filteredSize(h) <= kWholeBufferLimit &&
+                              !memoryBudgetError(h.width, h.height, pixels + whole);
+    try {
+        if (!plain) return decodeWithLibpng(bytes, chunks);
+        return inflateWhole ? decodePlainColour(bytes, chunks)
+                            : decodePlainColourInStretches(chunks);
+    } catch (const std::bad_alloc&) {
+        return DecodeResult::failure("not enough memory to decode a PNG picture of " +
+                                         std::to_string(h.width) + " x " +
+                                         std::to_string(h.height) + " pixels",
+                                     FailureCause::Memory);
+    }
+}
+
+EncodeResult encodePng(const PixelBuffer& pixels) {
+    if (pixels.width() == 0 || pixels.height() == 0)
+        return EncodeResult::failure("cannot encode an empty picture as PNG");
+    try {
+        return encodeRows(pixels);
+    } catch (const std::bad_alloc&) {
+        return EncodeResult::failure("not enough memory to encode a picture of " +
+                                         std::to_string(pixels.width()) + " x " +
+                                         std::to_string(pixels.height()) + " pixels as PNG",
+                                     FailureCause::Memory);
+    }
 }
 
 }  // namespace platform::graphics

@@ -225,29 +225,43 @@ void premultiplyRow(const std::uint32_t* straight, int width, std::uint32_t* out
     }
 }
 
-void unfilterRows(const std::uint8_t* data, std::size_t rowBytes, int channels, int first, int last,
-                  PixelBuffer& pixels) {
-    const int width = pixels.width();
-    const std::vector<Lanes> zeros(static_cast<std::size_t>(width), 0);
-    if (channels == 3) {
+RowReconstruction::RowReconstruction(PixelBuffer& pixels, int channels)
+    : pixels_(pixels), channels_(channels) {
+    const auto width = static_cast<std::size_t>(pixels.width());
+    zeros_.assign(width, 0);
+    if (channels == 4) {
+        straight_[0].assign(width, 0);
+        straight_[1].assign(width, 0);
+    }
+}
+
+void RowReconstruction::rows(const std::uint8_t* rows, std::size_t rowBytes, int first, int last,
+                             bool continues) {
+    const int width = pixels_.width();
+    const auto hasAbove = [&](int y) { return y > first || (continues && y > 0); };
+    if (channels_ == 3) {
         for (int y = first; y < last; ++y) {
-            const std::uint8_t* row = data + rowBytes * static_cast<std::size_t>(y);
-            const Lanes* above = y > first ? pixels.row(y - 1) : zeros.data();
-            unfilterRow<3>(row[0], row + 1, above, pixels.row(y), width, 0xFF000000u);
+            const std::uint8_t* row = rows + rowBytes * static_cast<std::size_t>(y - first);
+            const Lanes* above = hasAbove(y) ? pixels_.row(y - 1) : zeros_.data();
+            unfilterRow<3>(row[0], row + 1, above, pixels_.row(y), width, 0xFF000000u);
         }
         return;
     }
     // The filters work on straight alpha, so the row above is kept straight beside the
     // premultiplied one that is shown.
-    std::vector<Lanes> straight[2] = {std::vector<Lanes>(static_cast<std::size_t>(width)),
-                                      std::vector<Lanes>(static_cast<std::size_t>(width))};
     for (int y = first; y < last; ++y) {
-        const std::uint8_t* row = data + rowBytes * static_cast<std::size_t>(y);
-        Lanes* current = straight[y & 1].data();
-        const Lanes* above = y > first ? straight[(y - 1) & 1].data() : zeros.data();
+        const std::uint8_t* row = rows + rowBytes * static_cast<std::size_t>(y - first);
+        Lanes* current = straight_[y & 1].data();
+        const Lanes* above = hasAbove(y) ? straight_[(y - 1) & 1].data() : zeros_.data();
         unfilterRow<4>(row[0], row + 1, above, current, width, 0);
-        premultiplyRow(current, width, pixels.row(y));
+        premultiplyRow(current, width, pixels_.row(y));
     }
+}
+
+void unfilterRows(const std::uint8_t* data, std::size_t rowBytes, int channels, int first, int last,
+                  PixelBuffer& pixels) {
+    RowReconstruction(pixels, channels)
+        .rows(data + rowBytes * static_cast<std::size_t>(first), rowBytes, first, last, false);
 }
 
 void filterRows(const PixelBuffer& pixels, int channels, int first, int last, int subEvery,

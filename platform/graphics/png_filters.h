@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/graphics/image.h"
 
@@ -17,6 +18,22 @@ enum Filter : std::uint8_t { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth 
 // up to 16 bytes past its last row.
 void unfilterRows(const std::uint8_t* data, std::size_t rowBytes, int channels, int first, int last,
                   PixelBuffer& pixels);
+
+// The same, a stretch of rows at a time, each stretch building on the one before: for rows
+// inflated piece by piece. The straight pixels of the last row are kept between stretches.
+class RowReconstruction {
+  public:
+    RowReconstruction(PixelBuffer& pixels, int channels);
+    // Rows [first, last) from `rows`, which holds row `first` onward (and may be read 16 bytes
+    // past its last row); row `first` builds on row first - 1 when `continues`.
+    void rows(const std::uint8_t* rows, std::size_t rowBytes, int first, int last, bool continues);
+
+  private:
+    PixelBuffer& pixels_;
+    int channels_;
+    std::vector<std::uint32_t> zeros_;
+    std::vector<std::uint32_t> straight_[2];
+};
 
 // True if a row of this filter type needs the row above to be reconstructed first.
 inline bool dependsOnRowAbove(std::uint8_t filter) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "platform/graphics/drawing_context.h"
@@ -20,13 +21,19 @@ class CopyChain {
   public:
     explicit CopyChain(std::shared_ptr<const PixelBuffer> source) : source_(std::move(source)) {}
 
-    // The copy halved `halvings` times (1 or more), made with the ones before it if needed.
+    // The copy halved `halvings` times (1 or more), made with the ones before it if needed;
+    // null when there is no memory for it (the picture is then drawn from its own pixels).
     std::shared_ptr<const PixelBuffer> copy(int halvings) {
         std::lock_guard lock(mutex_);
-        while (static_cast<int>(copies_.size()) < halvings) {
-            const std::shared_ptr<const PixelBuffer> from =
-                copies_.empty() ? source_.lock() : copies_.back();
-            copies_.push_back(halvePixels(*from));
+        try {
+            while (static_cast<int>(copies_.size()) < halvings) {
+                const std::shared_ptr<const PixelBuffer> from =
+                    copies_.empty() ? source_.lock() : copies_.back();
+                if (!from) return nullptr;
+                copies_.push_back(halvePixels(*from));
+            }
+        } catch (const std::bad_alloc&) {
+            return nullptr;
         }
         return copies_[static_cast<std::size_t>(halvings - 1)];
     }
@@ -127,13 +134,20 @@ foundation::Rect rectForCopy(const Image& image, const ReducedCopy& copy, founda
 
 void prepareReducedCopies(const Image& image) {
     const int halvings = usefulHalvings(image.pixels(), 0.0f, 0.0f);
-    if (halvings > 0) chains().chainFor(image.pixelBuffer())->copy(halvings);
+    if (halvings == 0) return;
+    try {
+        chains().chainFor(image.pixelBuffer())->copy(halvings);
+    } catch (const std::bad_alloc&) {
+        // Drawing makes do with the picture itself.
+    }
 }
 
 ReducedCopy reducedCopy(const Image& image, float width, float height) {
     const int halvings = usefulHalvings(image.pixels(), width, height);
     if (halvings == 0) return {};
-    return {chains().chainFor(image.pixelBuffer())->copy(halvings), halvings};
+    auto pixels = chains().chainFor(image.pixelBuffer())->copy(halvings);
+    if (!pixels) return {};
+    return {std::move(pixels), halvings};
 }
 
 void drawImageReduced(DrawingContext& context, const Image& image, foundation::Rect rect) {

@@ -28,8 +28,8 @@ void prepareReducedCopies(const Image& image);
 // The copy to draw the whole picture from at `width` × `height` device pixels (stored axes,
 // not upright): the most halved one that cairo still brings to that size in one bilinear
 // step, which it does down to 3/4, so between 2/3 and 4/3 of a copy's pixel per device pixel.
-// Halvings 0 and no pixels when the picture itself is that one. Makes the copies it needs.
-// Thread-safe.
+// Halvings 0 and no pixels when the picture itself is that one, or when there is no memory
+// for the copy. Makes the copies it needs. Thread-safe.
 ReducedCopy reducedCopy(const Image& image, float width, float height);
 
 // Draws the picture as DrawingContext::drawImage does, but from the copy reducedCopy gives

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <new>
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/log.h"
@@ -65,9 +66,13 @@ void MailComposeViewController::decodeThumbnail(const MailAttachment& attachment
         std::static_pointer_cast<MailComposeViewController>(shared_from_this());
     pictureWork_->async<Thumbnail>(
         [bytes]() -> Thumbnail {
-            const auto decoded = graphics::decodeImage(*bytes);
-            if (!decoded) return {nullptr, decoded.error()};
-            return {uprightWithin(decoded.value(), kThumbnailPixels), {}};
+            try {
+                const auto decoded = graphics::decodeImage(*bytes);
+                if (!decoded) return {nullptr, decoded.error()};
+                return {uprightWithin(decoded.value(), kThumbnailPixels), {}};
+            } catch (const std::bad_alloc&) {  // the message goes without its thumbnail
+                return {nullptr, "not enough memory for the thumbnail"};
+            }
         },
         [weak](Thumbnail thumbnail) {
             auto self = weak.lock();

@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/foundation/log.h"
+#include "platform/graphics/decode_image.h"
 #include "platform/graphics/exif_orientation.h"
 #include "platform/graphics/exif_thumbnail.h"
 #include "platform/graphics/jpeg_codec.h"
@@ -173,31 +175,28 @@ struct MadePicture {
     int uprightWidth = 0;  // of the whole picture, as it is shown
     int uprightHeight = 0;
 };
+using Made = graphics::Result<MadePicture>;
 
-std::optional<MadePicture> thumbnailOfJpeg(const Bytes& bytes, int size) {
+Made thumbnailOfJpeg(const Bytes& bytes, int size) {
     const std::optional<graphics::JpegSize> stored = graphics::readJpegSize(bytes);
     const DecodeResult decoded = graphics::decodeJpegScaled(bytes, size);
-    if (!stored || !decoded) return std::nullopt;
+    if (!decoded) return Made::failure(decoded.error(), decoded.cause());
+    if (!stored) return Made::failure("no frame header");
     const bool sideways = graphics::isSideways(decoded.value()->imageOrientation());
-    return MadePicture{uprightWithin(decoded.value(), size),
-                       sideways ? stored->height : stored->width,
-                       sideways ? stored->width : stored->height};
+    return Made::success({uprightWithin(decoded.value(), size),
+                          sideways ? stored->height : stored->width,
+                          sideways ? stored->width : stored->height});
 }
 
-std::optional<MadePicture> thumbnailOfPng(const Bytes& bytes, int size) {
+Made thumbnailOfPng(const Bytes& bytes, int size) {
     const DecodeResult decoded = graphics::decodePng(bytes);
-    if (!decoded) return std::nullopt;
+    if (!decoded) return Made::failure(decoded.error(), decoded.cause());
     const graphics::PixelBuffer& pixels = decoded.value()->pixels();
-    return MadePicture{uprightWithin(decoded.value(), size), pixels.width(), pixels.height()};
+    return Made::success({uprightWithin(decoded.value(), size), pixels.width(), pixels.height()});
 }
 
 bool isJpeg(const Bytes& bytes) {
     return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
-}
-
-bool isPng(const Bytes& bytes) {
-    return bytes.size() >= 4 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' &&
-           bytes[3] == 'G';
 }
 
 // The camera's own small picture, stored as the photograph is and so turned as it is.
@@ -210,6 +209,19 @@ ImagePtr provisionalPicture(const Bytes& jpeg, int size) {
     const auto turned = std::make_shared<const graphics::Image>(
         decoded.value()->pixelBuffer(), graphics::readExifOrientation(jpeg), 1.0f);
     return uprightWithin(turned, size);
+}
+
+// The file read (once its header has been checked) and its thumbnail made.
+Made thumbnailOfFile(const fs::path& file, int size,
+                     const std::function<void(const Thumbnail&)>& answer) {
+    auto bytes = graphics::readPictureFile(file);
+    if (!bytes) return Made::failure(bytes.error(), bytes.cause());
+    const bool jpeg = isJpeg(bytes.value());
+    if (ImagePtr provisional = jpeg ? provisionalPicture(bytes.value(), size) : nullptr)
+        answer({std::move(provisional), Thumbnail::Kind::Provisional});
+    Made made = jpeg ? thumbnailOfJpeg(bytes.value(), size) : thumbnailOfPng(bytes.value(), size);
+    if (!made) return Made::failure(file.string() + ": " + made.error(), made.cause());
+    return made;
 }
 
 }  // namespace
@@ -229,48 +241,53 @@ fs::path ThumbnailMaker::failPathFor(const fs::path& file) const {
 
 void ThumbnailMaker::make(const fs::path& file,
                           const std::function<void(const Thumbnail&)>& answer) const {
+    // Out of memory anywhere on the way, this file has no thumbnail for now; nothing is
+    // remembered of it, so that it is tried again.
     const Thumbnail failed{nullptr, Thumbnail::Kind::Failed};
-    // Taken before reading, so that a change made meanwhile leaves an entry that no longer
-    // applies rather than one that hides the change.
-    const std::optional<FileStamp> stamp = stampOf(file);
-    if (!stamp) return answer(failed);  // gone, or not a file: nothing to remember it by
-    const std::string name = md5Hex(stamp->uri) + ".png";
-    const fs::path thumbnailPath = thumbnailFolder_ / name;
-    const fs::path failPath = failFolder_ / name;
+    try {
+        // Taken before reading, so that a change made meanwhile leaves an entry that no longer
+        // applies rather than one that hides the change.
+        const std::optional<FileStamp> stamp = stampOf(file);
+        if (!stamp) return answer(failed);  // gone, or not a file: nothing to remember it by
+        const std::string name = md5Hex(stamp->uri) + ".png";
+        const fs::path thumbnailPath = thumbnailFolder_ / name;
+        const fs::path failPath = failFolder_ / name;
 
-    if (const std::optional<Bytes> cached = readEntry(thumbnailPath, *stamp);
-        cached && fitsBox(*cached, size_)) {
-        const DecodeResult decoded = graphics::decodePng(*cached);
-        if (decoded) return answer({decoded.value(), Thumbnail::Kind::Final});
-    }
-    if (readEntry(failPath, *stamp)) return answer(failed);
+        if (const std::optional<Bytes> cached = readEntry(thumbnailPath, *stamp);
+            cached && fitsBox(*cached, size_)) {
+            const DecodeResult decoded = graphics::decodePng(*cached);
+            if (decoded) return answer({decoded.value(), Thumbnail::Kind::Final});
+        }
+        if (readEntry(failPath, *stamp)) return answer(failed);
 
-    std::optional<Bytes> bytes;
-    if (stamp->bytes <= kMaxFileSize) bytes = readFile(file, kMaxFileSize);
-    std::optional<MadePicture> made;
-    if (bytes && isJpeg(*bytes)) {
-        if (ImagePtr provisional = provisionalPicture(*bytes, size_))
-            answer({std::move(provisional), Thumbnail::Kind::Provisional});
-        made = thumbnailOfJpeg(*bytes, size_);
-    } else if (bytes && isPng(*bytes)) {
-        made = thumbnailOfPng(*bytes, size_);
-    }
-    bytes.reset();  // the whole file is no longer needed while the thumbnail is stored
-    if (!made) {
-        writeFailEntry(failPath, *stamp);
-        return answer(failed);
-    }
+        // The whole file is let go once the thumbnail is made, before it is stored.
+        const Made made = stamp->bytes <= kMaxFileSize
+                              ? thumbnailOfFile(file, size_, answer)
+                              : Made::failure("larger than any picture we show");
+        if (!made) {
+            // Memory may be found another time: only a file that cannot be read is remembered.
+            if (made.cause() == graphics::FailureCause::Memory) {
+                foundation::logWarning("no thumbnail for now: %@", made.error());
+            } else {
+                writeFailEntry(failPath, *stamp);
+            }
+            return answer(failed);
+        }
 
-    const graphics::EncodeResult png = graphics::encodePng(made->thumbnail->pixels());
-    if (png) {
-        graphics::PngTexts texts = textsFor(*stamp);
-        texts.emplace_back("Thumb::Image::Width", std::to_string(made->uprightWidth));
-        texts.emplace_back("Thumb::Image::Height", std::to_string(made->uprightHeight));
-        // Not being able to store it (a full disk, a read-only cache) only costs making it
-        // again next time.
-        writeEntry(thumbnailPath, graphics::withPngText(png.value(), texts));
+        const graphics::EncodeResult png = graphics::encodePng(made.value().thumbnail->pixels());
+        if (png) {
+            graphics::PngTexts texts = textsFor(*stamp);
+            texts.emplace_back("Thumb::Image::Width", std::to_string(made.value().uprightWidth));
+            texts.emplace_back("Thumb::Image::Height", std::to_string(made.value().uprightHeight));
+            // Not being able to store it (a full disk, a read-only cache) only costs making it
+            // again next time.
+            writeEntry(thumbnailPath, graphics::withPngText(png.value(), texts));
+        }
+        answer({made.value().thumbnail, Thumbnail::Kind::Final});
+    } catch (const std::bad_alloc&) {
+        foundation::logWarning("no thumbnail for %@ for now: not enough memory", file.string());
+        answer(failed);
     }
-    answer({made->thumbnail, Thumbnail::Kind::Final});
 }
 
 }  // namespace platform::media

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "run_orvex.h"
 
@@ -110,7 +111,38 @@ TEST_F(LibraryTest, AnEmptyAlbumSaysSoAndPickOfNothingIsAnError) {
     const auto result = run(std::string("wait 0.2\n") + kOpenLibrary + "state\npick 0\n");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.states().at(0)["library"]["count"], 0);
-    EXPECT_NE(result.err.find("no photo 0"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("no photo \"0\""), std::string::npos) << result.err;
+}
+
+// A PNG that says it is 10000 × 10000 pixels; its pixels are never reached.
+void writeHugePngHeader(const std::filesystem::path& path) {
+    std::string png = "\x89PNG\r\n\x1a\n";
+    const auto chunk = [&png](const std::string& type, const std::string& data) {
+        const auto size = static_cast<std::uint32_t>(data.size());
+        for (const int shift : {24, 16, 8, 0}) png += static_cast<char>(size >> shift & 0xFF);
+        const std::string body = type + data;
+        png += body;
+        const auto crc = static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+        for (const int shift : {24, 16, 8, 0}) png += static_cast<char>(crc >> shift & 0xFF);
+    };
+    chunk("IHDR", std::string("\0\0\x27\x10\0\0\x27\x10\x08\x06\0\0\0", 13));
+    chunk("IEND", "");
+    std::ofstream(path, std::ios::binary) << png;
+}
+
+TEST_F(LibraryTest, APictureBeyondTheMemoryBudgetIsRefusedWithOneLine) {
+    const auto huge = album / "huge.png";
+    writeHugePngHeader(huge);
+    const auto result = runOrvex(
+        "--headless --virtual-clock --camera test --memory-budget 300 --album " + album.string(),
+        std::string("wait 0.2\n") + kOpenLibrary + "pick " + huge.string() + "\nwait 1\nstate\n",
+        "XDG_CACHE_HOME=" + cache.string());
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("more than the memory budget of 300 MB"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(result.states().at(0)["preview"].is_null() ||
+                result.states().at(0)["preview"]["picture"].is_null());
 }
 
 }  // namespace

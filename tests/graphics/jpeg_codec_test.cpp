@@ -4,7 +4,10 @@
 
 #include <cstdlib>
 
+#include "platform/foundation/log.h"
+#include "platform/graphics/decode_image.h"
 #include "platform/graphics/exif_orientation.h"
+#include "tests/graphics/independent_tools.h"
 #include "tests/graphics/test_pictures.h"
 
 namespace {
@@ -107,6 +110,37 @@ TEST(JpegCodec, RefusesBadFilesWithAReason) {
     EXPECT_NE(decodeJpeg(tooMany).error().find("100 megapixels"), std::string::npos);
 
     EXPECT_FALSE(encodeJpeg(PixelBuffer(0, 5, PixelBuffer::Format::Rgb24)).ok());
+}
+
+TEST(JpegCodec, AnExifBlockRunningPastTheEndIsIgnoredWithAWarning) {
+    const auto photo = encodeOrFail(*test_pictures::gradient(64, 48));
+    const auto expected = decodeJpeg(photo).value();
+    // An EXIF block that says the photograph is sideways, in a segment that claims more
+    // bytes than the file holds; in one file it carries a thumbnail of another size.
+    const std::vector<std::uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0,    'M',  'M', 0, 42, 0,
+                                            0,   0,   8,   0,   1, 0x01, 0x12, 0,   3, 0,  0,
+                                            0,   1,   0,   6,   0, 0,    0,    0,   0, 0};
+    const independent_tools::ScratchFiles files("damaged-exif");
+    for (const bool thumbnail : {false, true}) {
+        std::vector<std::uint8_t> file = {0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xF0};
+        file.insert(file.end(), exif.begin(), exif.end());
+        if (thumbnail) {
+            const auto small = encodeOrFail(*test_pictures::gradient(16, 12));
+            file.insert(file.end(), small.begin(), small.end());
+        }
+        file.insert(file.end(), photo.begin() + 2, photo.end());
+
+        platform::foundation::SystemLog::Capture log;
+        for (const auto& decoded :
+             {decodeJpeg(file), decodeImageFile(files.write("damaged.jpg", file))}) {
+            ASSERT_TRUE(decoded.ok()) << decoded.error();
+            EXPECT_EQ(decoded.value()->imageOrientation(), ImageOrientation::Up);
+            ASSERT_EQ(decoded.value()->pixels().width(), 64);
+            EXPECT_EQ(decoded.value()->pixels().pixel(40, 30), expected->pixels().pixel(40, 30));
+        }
+        EXPECT_TRUE(log.contains(
+            "a JPEG picture's EXIF block runs past the end of its file: it is ignored"));
+    }
 }
 
 TEST(PixelMemory, LargeBlocksAreReusedAfterRelease) {

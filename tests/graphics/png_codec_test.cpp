@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "platform/graphics/decode_image.h"
+#include "platform/graphics/jpeg_codec.h"
+#include "platform/graphics/picture_limits.h"
 #include "tests/graphics/reference_png.h"
 #include "tests/graphics/test_pictures.h"
 
@@ -296,6 +298,22 @@ TEST(PngEncoding, AnotherDecoderReadsWhatWeWrite) {
                     hasAlpha ? original->pixel(x, y) : original->pixel(x, y) | 0xFF000000u;
                 ASSERT_EQ(shown, expected) << x << "," << y;
             }
+    }
+}
+
+TEST(PictureLimits, HoldExactlyAtTheirBoundaries) {
+    EXPECT_FALSE(pictureSizeError(30000, 1));
+    EXPECT_TRUE(pictureSizeError(30001, 1));
+    EXPECT_TRUE(pictureSizeError(1, 30001));
+    EXPECT_FALSE(pictureSizeError(10000, 10000));
+    EXPECT_TRUE(pictureSizeError(10000, 10001));
+    // Both decoders, at the longest side and one past it.
+    for (const int width : {30000, 30001}) {
+        const auto png = reference_png::file(
+            reference_png::makePicture({reference_png::kRgb, 8, false, false}, width, 1, 1));
+        const auto jpeg = encodeJpeg(PixelBuffer(width, 1, PixelBuffer::Format::Rgb24)).value();
+        EXPECT_EQ(decodePng(png).ok(), width == 30000) << width;
+        EXPECT_EQ(decodeJpeg(jpeg).ok(), width == 30000) << width;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/graphics/png_codec.h"
 #include "preview/preview.h"
+#include "tests/graphics/address_space_limit.h"
 
 namespace preview {
 namespace {
@@ -135,6 +136,18 @@ TEST_F(PreviewTest, PictureWorkIsDoneOffTheMainThreadAndOnlyTheNewestIsShown) {
     auto decoded = platform::graphics::decodePng(screen->data);
     ASSERT_TRUE(decoded.ok());
     EXPECT_EQ(decoded.value()->size(), (Size{24, 60}));
+}
+
+TEST_F(PreviewTest, APictureWithoutMemoryForItsCopiesIsALoggedFailureNotACrash) {
+    // Its upright copy is as large as the picture, more than the address space has left.
+    const auto large = picture(3000, 2000, ImageOrientation::Right);
+    platform::graphics::PixelMemory::releaseCached();
+    const int status = address_space_limit::runWithHeadroom(16u << 20, [&] {
+        show(large);
+        const bool empty = screen->imageView->image() == nullptr && screen->data.empty();
+        return empty && log.contains("not enough memory to show the picture") ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(PreviewTest, BackLeavesTheLibrarysPresentationSoTheAlbumWorksAgain) {
