@@ -32,16 +32,24 @@ std::string localized(const char* key) {
     return foundation::Bundle::main().localizedStringForKey(key);
 }
 
-std::string statusText(CameraState state, const std::string& detail) {
+bool isAway(CameraState state) {
+    return state == CameraState::Failed || state == CameraState::NoCamera;
+}
+
+// What the live picture says while it has no frame: what is wrong, in the user's language,
+// then the cause as the camera gave it.
+std::string statusText(CameraState state, const std::string& detail,
+                       const std::string& description) {
     switch (state) {
         case CameraState::Loading:
             return localized("Starting camera…");
         case CameraState::Ready:
             return {};
         case CameraState::NoCamera:
-            return localized("No camera found");
+            return localized("No camera found") + "\n" + detail;
         case CameraState::Failed:
-            return localized("Camera unavailable:") + " " + detail;
+            return foundation::detail::format(localized("No picture from %@"), description) + "\n" +
+                   detail;
     }
     return {};
 }
@@ -83,12 +91,18 @@ void CameraPickerService::startCamera() {
     if (!camera) camera = CameraSource::open(options(), foundation::RunLoop::main());
     if (!camera) return;
     std::weak_ptr<LivePictureView> view = liveView();
+    std::weak_ptr<CameraSource> source = camera;
     camera->start(
         [view](graphics::ImagePtr frame) {
             if (auto v = view.lock()) v->setCameraFrame(std::move(frame));
         },
-        [view](CameraState state, const std::string& detail) {
-            if (auto v = view.lock()) v->setStatusText(statusText(state, detail));
+        [view, source](CameraState state, const std::string& detail) {
+            auto v = view.lock();
+            auto c = source.lock();
+            if (!v || !c) return;
+            // The last frame of a camera that went away is not shown as if it were live.
+            if (isAway(state)) v->setCameraFrame(nullptr);
+            v->setStatusText(statusText(state, detail, c->description()));
         });
 }
 
@@ -154,13 +168,16 @@ void CameraPickerService::takePicture() {
     std::weak_ptr<CameraPickerService> weak =
         std::static_pointer_cast<CameraPickerService>(shared_from_this());
     ++picturesPending_;
-    auto deliver = [weak](graphics::ImagePtr picture) {
+    // A time-lapse goes on while the camera is away; its shots are missed, not faked.
+    const bool away = camera && isAway(camera->state());
+    if (away) foundation::logWarning("missed photo: camera unavailable (%@)", camera->failure());
+    auto deliver = [weak, away](graphics::ImagePtr picture) {
         auto self = weak.lock();
         if (!self) return;
         --self->picturesPending_;
-        // A camera that never gave a frame answers with no picture; the delegate gets the
+        // A camera that gave no frame answers with no picture; the delegate gets the
         // answer all the same, so the screen does not wait for ever.
-        if (!picture) foundation::log("camera: no picture could be taken");
+        if (!picture && !away) foundation::logWarning("camera: no picture could be taken");
         MediaInfo info{{kOriginalImageKey, picture}};
         if (auto delegate = self->delegate())
             delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*self, info);

@@ -41,7 +41,8 @@ class CameraPickerService : public ui::NavigationController {
     static void setCameraOptions(CameraOptions options);
     static const CameraOptions& cameraOptions();
     // Puts a camera of the caller's making in place of the one the options name (a
-    // scripted camera in tests); null closes the camera.
+    // scripted camera in tests and benchmarks), used as it is: to have it opened again
+    // after failures, hand over a ReconnectingCameraSource. Null closes the camera.
     static void useCamera(std::shared_ptr<CameraSource> camera);
     static bool isFlashAvailableForCameraDevice(int device);
 

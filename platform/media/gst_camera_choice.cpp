@@ -15,6 +15,7 @@ CameraChoice failedChoice(std::string description, std::string failure) {
     CameraChoice choice;
     choice.description = std::move(description);
     choice.failure = std::move(failure);
+    choice.lasting = true;
     return choice;
 }
 
@@ -24,12 +25,14 @@ CameraChoice testCamera(std::string description) {
     choice.orientation = graphics::ImageOrientation::Right;
     choice.hasFlash = true;
     choice.source = makeTestCamera(choice.failure);
+    choice.lasting = !choice.source;
     return choice;
 }
 
 CameraChoice deviceCamera(GstDevice* device) {
     CameraChoice choice;
     choice.description = describeDevice(device);
+    if (isV4l2Device(device)) choice.devicePath = devicePath(device);
     choice.source = makeDeviceSource(device);
     if (!choice.source) choice.failure = "cannot open " + choice.description;
     return choice;

@@ -163,6 +163,9 @@ void CameraPipeline::play() {
 
 void CameraPipeline::halt() {
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    SamplePtr dropped;
+    std::lock_guard lock(newestMutex_);
+    std::swap(newest_, dropped);
 }
 
 void CameraPipeline::keepFrame(SamplePtr sample) {

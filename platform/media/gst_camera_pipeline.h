@@ -33,7 +33,8 @@ class CameraPipeline {
     CameraPipeline& operator=(const CameraPipeline&) = delete;
 
     void play();
-    // Releases the device and joins GStreamer's threads; the newest frame is kept.
+    // Releases the device, joins GStreamer's threads and lets the newest frame go: a camera
+    // that is not running has no picture to give.
     void halt();
 
     // The newest full-resolution frame as a picture, or nullptr if none has arrived.

@@ -5,6 +5,7 @@
 #include "platform/media/camera_source.h"
 #include "platform/media/gst_camera_choice.h"
 #include "platform/media/gst_camera_pipeline.h"
+#include "platform/media/reconnecting_camera_source.h"
 #include "platform/media/v4l2_flash.h"
 
 namespace platform::media {
@@ -45,7 +46,8 @@ gst::PipelineEvents postingTo(foundation::RunLoop& loop, std::shared_ptr<Endpoin
     return events;
 }
 
-// A camera on GStreamer: one pipeline whose threads only post to the main loop.
+// A camera on GStreamer: one pipeline whose threads only post to the main loop. Once it
+// has failed it stays failed; the camera is opened anew to try again.
 class GstCameraSource final : public CameraSource {
   public:
     GstCameraSource(const CameraOptions& options, foundation::RunLoop& loop);
@@ -56,28 +58,42 @@ class GstCameraSource final : public CameraSource {
     void takePicture(PictureHandler done) override { delivery_->takePicture(std::move(done)); }
     bool hasFlash() const override { return hasFlash_; }
     CameraState state() const override { return delivery_->state(); }
+    std::string failure() const override {
+        return delivery_->hasFailed() ? delivery_->detail() : std::string();
+    }
     std::string description() const override { return delivery_->description(); }
+    bool canRecover() const override { return canRecover_; }
+    // The path of the V4L2 device the monitor found, or empty.
+    const std::string& devicePath() const { return devicePath_; }
 
   private:
     std::shared_ptr<gst::CameraPipeline> pipeline_;
     std::shared_ptr<CameraDelivery> delivery_;
     bool hasFlash_ = false;
+    bool canRecover_ = true;
+    std::string devicePath_;
 };
 
 GstCameraSource::GstCameraSource(const CameraOptions& options, foundation::RunLoop& loop) {
     auto choice = gst::chooseCamera(options.device);
     auto ends = std::make_shared<Endpoints>();
     std::string failure = std::move(choice.failure);
-    if (choice.source) {
+    devicePath_ = choice.devicePath;
+    const bool made = choice.source != nullptr;
+    if (made) {
         pipeline_ = gst::CameraPipeline::create(std::move(choice.source),
                                                 options.orientation.value_or(choice.orientation),
                                                 postingTo(loop, ends), failure);
     }
+    // A source that cannot be joined to the sinks will not be joined on another try either.
+    canRecover_ = pipeline_ || (!made && !choice.lasting);
     delivery_ = std::make_shared<CameraDelivery>(
-        loop, choice.description, [pipeline = std::weak_ptr(pipeline_)]() -> graphics::ImagePtr {
+        loop, choice.description,
+        [pipeline = std::weak_ptr(pipeline_)]() -> graphics::ImagePtr {
             auto held = pipeline.lock();
             return held ? held->newestPicture() : nullptr;
-        });
+        },
+        options.patience);
     ends->pipeline = pipeline_;
     ends->delivery = delivery_;
     foundation::log("Camera: %@", choice.description);
@@ -108,7 +124,16 @@ void GstCameraSource::stop() {
 
 std::unique_ptr<CameraSource> CameraSource::open(const CameraOptions& options,
                                                  foundation::RunLoop& mainLoop) {
-    return std::make_unique<GstCameraSource>(options, mainLoop);
+    // "auto" goes on meaning the device it found first: while that one is unplugged, another
+    // camera or the test camera taking its place would be a surprise.
+    auto device = std::make_shared<std::string>(options.device);
+    return std::make_unique<ReconnectingCameraSource>(mainLoop, [options, device, &mainLoop] {
+        CameraOptions chosen = options;
+        chosen.device = *device;
+        auto camera = std::make_unique<GstCameraSource>(chosen, mainLoop);
+        if (!camera->devicePath().empty()) *device = camera->devicePath();
+        return camera;
+    });
 }
 
 }  // namespace platform::media

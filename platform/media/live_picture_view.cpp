@@ -1,5 +1,9 @@
 #include "platform/media/live_picture_view.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 #include "imaging/fill_rect.h"
 #include "imaging/orient_pixels.h"
 #include "platform/graphics/drawing_context.h"
@@ -10,6 +14,47 @@ namespace {
 constexpr graphics::Color kNoPicture{0.11f, 0.11f, 0.12f, 1.0f};
 constexpr graphics::Color kStatusColor{0.78f, 0.78f, 0.8f, 1.0f};
 constexpr graphics::Font kStatusFont{15.0f, false};
+// Clear of the sidebar's handle at the left edge of the screen, and as much on the right.
+constexpr float kStatusMargin = 40.0f;
+constexpr float kStatusLineHeight = 20.0f;
+
+bool startsCharacter(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
+
+// The longest start of `text` (whole UTF-8 characters, at least one) that fits `width`.
+std::size_t fittingPrefix(graphics::DrawingContext& context, std::string_view text, float width) {
+    std::size_t fits = 0;
+    for (std::size_t end = 1; end <= text.size(); ++end) {
+        if (end < text.size() && !startsCharacter(text[end])) continue;
+        if (fits > 0 && context.textWidth(text.substr(0, end), kStatusFont) > width) break;
+        fits = end;
+    }
+    return fits;
+}
+
+// Greedy wrapping: each paragraph breaks at its last space that fits, or inside a word
+// longer than a whole line (a device path).
+std::vector<std::string> wrapped(graphics::DrawingContext& context, std::string_view text,
+                                 float width) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t newline = std::min(text.find('\n', start), text.size());
+        std::string_view rest = text.substr(start, newline - start);
+        start = newline + 1;
+        do {
+            std::size_t cut = fittingPrefix(context, rest, width);
+            if (cut < rest.size()) {
+                const std::size_t space = rest.substr(0, cut + 1).rfind(' ');
+                if (space != std::string_view::npos && space > 0) cut = space;
+            }
+            lines.emplace_back(rest.substr(0, cut));
+            rest.remove_prefix(cut);
+            while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        } while (!rest.empty());
+    }
+    return lines;
+}
 }  // namespace
 
 LivePictureView::LivePictureView(foundation::Rect frame) : View(frame) {}
@@ -80,11 +125,20 @@ const graphics::Image& LivePictureView::uprightFrame() const {
     return *uprightFrame_;
 }
 
+// Centred on the view, wrapped to its width: a cause can be long ("No picture from" a
+// whole pipeline description, then why).
 void LivePictureView::drawStatus(graphics::DrawingContext& context) const {
     const foundation::Rect b = bounds();
     context.fillRect(b, kNoPicture);
-    context.drawText(statusText_, {b.x() + 10, b.center().y - 12, b.width() - 20, 24}, kStatusFont,
-                     kStatusColor, graphics::TextAlign::Center);
+    if (statusText_.empty()) return;
+    const float width = b.width() - 2 * kStatusMargin;
+    const auto lines = wrapped(context, statusText_, width);
+    float top = b.center().y - kStatusLineHeight * static_cast<float>(lines.size()) / 2;
+    for (const auto& line : lines) {
+        context.drawText(line, {b.x() + kStatusMargin, top, width, kStatusLineHeight}, kStatusFont,
+                         kStatusColor, graphics::TextAlign::Center);
+        top += kStatusLineHeight;
+    }
 }
 
 }  // namespace platform::media

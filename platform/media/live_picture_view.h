@@ -11,7 +11,7 @@ namespace platform::media {
 
 // The camera's live picture: the newest frame, upright by its orientation tag, covering the
 // view with its proportions kept, under the preview transform (about the view's centre).
-// Without a frame it shows a dark picture and a short status line.
+// Without a frame it shows a dark picture and a status.
 //
 // The screen composes this view apart from the views above it, so a new frame, transform
 // or status counts in videoGeneration() and leaves View::displayGeneration() alone: the
@@ -24,7 +24,8 @@ class LivePictureView : public ui::View {
     void setCameraFrame(graphics::ImagePtr frame);
     foundation::AffineTransform previewTransform() const { return previewTransform_; }
     void setPreviewTransform(foundation::AffineTransform transform);
-    // Shown while there is no frame ("Starting camera…", or why there is no camera).
+    // Shown while there is no frame ("Starting camera…", or why there is no camera),
+    // wrapped to the view's width; a newline starts a new line.
     const std::string& statusText() const { return statusText_; }
     void setStatusText(std::string text);
 

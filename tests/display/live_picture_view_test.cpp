@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "platform/media/live_picture_view.h"
@@ -104,6 +106,29 @@ TEST(LivePictureView, WithoutFrameShowsItsStatusOnDarkness) {
     screen.live->setCameraFrame(stripes());
     screen.live->setCameraFrame(nullptr);  // the camera went away again
     EXPECT_TRUE(near(pixelAt(*drawScreen(*screen.window), 5, 5), dark, 0));
+}
+
+// A cause can be a whole pipeline or a device path without a space; it stays on the screen.
+TEST(LivePictureView, ALongStatusIsWrappedWithinTheScreen) {
+    LiveScreen screen;
+    screen.live->setFrame({0, 0, 320, 480});
+    screen.live->setStatusText(
+        "No picture from pipeline videotestsrc pattern=ball ! identity drop-probability=1.0\n"
+        "/dev/v4l/by-id/usb-Generic_USB2.0_HD_UVC_WebCam_200901010001-video-index0 is gone");
+    auto drawn = drawScreen(*screen.window);
+    float left = 320, right = 0, top = 480, bottom = 0;
+    for (float y = 0; y < 480; y += 0.5f)
+        for (float x = 0; x < 320; x += 0.5f)
+            if (pixelAt(*drawn, x, y).r > 150) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    EXPECT_GT(left, 5.0f);
+    EXPECT_LT(right, 315.0f);
+    EXPECT_GT(bottom - top, 4 * 15.0f) << "five lines or more of 15-point text";
+    EXPECT_LT(std::abs((top + bottom) / 2 - 240), 20.0f) << "centred";
 }
 
 TEST(LivePictureView, ItsChangesCountApartFromTheViewTree) {

@@ -151,7 +151,7 @@ TEST_F(TestCamera, OrientationOptionOverridesTheTag) {
     EXPECT_EQ(log_.lastPreview->imageOrientation(), ImageOrientation::Left);
 }
 
-TEST_F(TestCamera, StopSilencesTheCameraButKeepsItsNewestFrameAndStartResumes) {
+TEST_F(TestCamera, StopSilencesTheCameraAndLetsItsFrameGoAndStartResumes) {
     ASSERT_NO_FATAL_FAILURE(startAndWaitForPreviews());
     camera_->stop();
     loop_.runFor(0.3);
@@ -164,11 +164,14 @@ TEST_F(TestCamera, StopSilencesTheCameraButKeepsItsNewestFrameAndStartResumes) {
     log_.takePicture(*camera_);
     ASSERT_TRUE(runUntil(
         loop_, [&] { return log_.answers == 1; }, 1.0));
-    ASSERT_NE(log_.pictures[0], nullptr);
+    EXPECT_EQ(log_.pictures[0], nullptr) << "a stopped camera's last frame is not a picture";
 
     log_.start(*camera_);
     ASSERT_TRUE(runUntil(
         loop_, [&] { return log_.previews > previews && log_.reached(CameraState::Ready); }));
+    log_.takePicture(*camera_);
+    ASSERT_TRUE(runUntil(loop_, [&] { return log_.answers == 2; }));
+    expectTestCameraPicture(log_.pictures[1]);
 }
 
 TEST_F(TestCamera, NothingIsCalledOnceTheCameraIsDestroyed) {
@@ -204,9 +207,14 @@ TEST(CameraFailure, AMissingDeviceIsNoCameraAndPicturesAreAnsweredWithNothing) {
     EXPECT_EQ(loop.pendingBackgroundWork(), 0);
     loop.runFor(0);
     EXPECT_EQ(log.answers, 2);
+
+    // An unplugged webcam comes back at its path: it is looked for again.
+    ASSERT_TRUE(runUntil(
+        loop, [&] { return system.count("Camera: /dev/video99") >= 2; }, 5.0));
+    EXPECT_EQ(log.timesIn(CameraState::Loading), 1) << "the screen keeps saying why";
 }
 
-TEST(CameraFailure, UnusableOptionsFailAtOpenWithTheirCause) {
+TEST(CameraFailure, UnusableOptionsFailAtOpenWithTheirCauseAndAreNotTriedAgain) {
     const std::pair<const char*, const char*> cases[] = {
         {"pipeline:nonsense !", "nonsense"},
         {"pipeline:fakesink", "could not link"},
@@ -215,7 +223,7 @@ TEST(CameraFailure, UnusableOptionsFailAtOpenWithTheirCause) {
     for (const auto& [device, cause] : cases) {
         SCOPED_TRACE(device);
         SystemLog::Capture system;
-        RunLoop loop;
+        RunLoop loop(std::make_shared<platform::foundation::VirtualClock>());
         CameraLog log;
         auto camera = openCamera(loop, device);
         EXPECT_EQ(camera->state(), CameraState::Failed);
@@ -228,6 +236,8 @@ TEST(CameraFailure, UnusableOptionsFailAtOpenWithTheirCause) {
         EXPECT_TRUE(system.contains("Camera failed: " + log.states[0].second));
         ASSERT_EQ(log.answers, 1);
         EXPECT_EQ(log.pictures[0], nullptr);
+        loop.runFor(600);
+        EXPECT_EQ(system.count("Camera: " + camera->description()), 1);
     }
 }
 
@@ -243,7 +253,7 @@ TEST(CameraFailure, AStreamThatIsNotVideoFailsOnceStarted) {
     EXPECT_TRUE(system.contains("Camera failed: " + log.states.back().second));
 }
 
-TEST(CameraFailure, AStreamThatEndsFailsButKeepsAnsweringWithItsLastFrame) {
+TEST(CameraFailure, AStreamThatEndsGivesNoStalePictureAndIsOpenedAgain) {
     SystemLog::Capture system;
     RunLoop loop;
     CameraLog log;
@@ -256,11 +266,62 @@ TEST(CameraFailure, AStreamThatEndsFailsButKeepsAnsweringWithItsLastFrame) {
     log.takePicture(*camera);
     loop.runFor(0);
     ASSERT_EQ(log.answers, 1);
-    ASSERT_NE(log.pictures[0], nullptr);
-    EXPECT_EQ(log.pictures[0]->pixels().width(), 320);
-    EXPECT_EQ(log.pictures[0]->pixels().height(), 240);
-    EXPECT_EQ(log.pictures[0]->imageOrientation(), ImageOrientation::Up);
+    EXPECT_EQ(log.pictures[0], nullptr) << "not the frozen last frame";
     EXPECT_FALSE(camera->hasFlash());
+
+    // Opened anew after a pause, it delivers again (and ends again).
+    const int previews = log.previews;
+    ASSERT_TRUE(runUntil(
+        loop, [&] { return log.previews > previews && log.timesIn(CameraState::Ready) >= 2; },
+        5.0));
+    EXPECT_GE(system.count("Camera: " + camera->description()), 2);
+}
+
+TEST(CameraFailure, ACameraThatSendsNothingAnswersInRealTimeAndFails) {
+    SystemLog::Capture system;
+    RunLoop loop(std::make_shared<platform::foundation::VirtualClock>());
+    CameraLog log;
+    CameraOptions options;
+    options.device = "pipeline:videotestsrc ! identity drop-probability=1.0";
+    options.patience = {.pictureWait = 0.3, .silence = 0.6};
+    auto camera = CameraSource::open(options, loop);
+    log.start(*camera);
+    log.takePicture(*camera);
+    EXPECT_EQ(loop.pendingBackgroundWork(), 1);
+    // Virtual time would not move while the request holds its mark.
+    ASSERT_TRUE(runInRealTimeUntil(
+        loop, [&] { return log.answers == 1; }, 5.0));
+    EXPECT_EQ(log.pictures[0], nullptr);
+    EXPECT_EQ(loop.pendingBackgroundWork(), 0);
+
+    ASSERT_TRUE(runInRealTimeUntil(
+        loop, [&] { return log.reached(CameraState::Failed); }, 5.0));
+    EXPECT_EQ(log.states.back().second, "nothing arrived within 0.6 seconds of starting");
+    EXPECT_TRUE(system.contains("Camera failed: " + log.states.back().second));
+}
+
+// A webcam's MJPEG mode: its frames are decoded, into the colours they show.
+TEST(CameraFormats, JpegFramesAreDecoded) {
+    RunLoop loop;
+    CameraLog log;
+    auto camera =
+        openCamera(loop, "pipeline:videotestsrc ! video/x-raw,width=320,height=240 ! jpegenc");
+    log.start(*camera);
+    log.takePicture(*camera);
+    ASSERT_TRUE(runUntil(loop, [&] { return log.answers == 1; }));
+    const auto& picture = log.pictures[0];
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->pixels().width(), 320);
+    EXPECT_EQ(picture->pixels().height(), 240);
+    EXPECT_EQ(picture->imageOrientation(), ImageOrientation::Up);
+    // The colour bars: grey at the left, blue at the right.
+    const Rgb grey = rgbAt(*picture, 20, 60);
+    const Rgb blue = rgbAt(*picture, 300, 60);
+    EXPECT_GT(grey.r, 150);
+    EXPECT_NEAR(grey.r, grey.b, 20);
+    EXPECT_GT(blue.b, 150);
+    EXPECT_LT(blue.r, 60);
+    EXPECT_LT(blue.g, 60);
 }
 
 TEST(CameraPreview, FitsTheLongSideInto640PixelsWithoutDistortionOrEnlarging) {

@@ -15,30 +15,64 @@ std::string text(const CapsPtr& caps) {
     return StringPtr(gst_caps_to_string(caps.get())).get();
 }
 
-TEST(LargestSizeCaps, KeepsEveryFormatOfTheLargestSizeOnly) {
-    const auto device = caps(
-        "video/x-raw, format=YUY2, width=640, height=480, framerate=30/1; "
+void expectLiveMode(const char* device, const char* expected) {
+    const auto chosen = liveModeCaps(caps(device).get());
+    EXPECT_TRUE(gst_caps_is_strictly_equal(chosen.get(), caps(expected).get())) << text(chosen);
+}
+
+// A 1080p webcam sends raw frames that large only five times a second, but MJPEG thirty.
+TEST(LiveModeCaps, TakesTheLargestSizeThatIsLiveEvenIfOnlyCompressed) {
+    expectLiveMode(
+        "video/x-raw, format=YUY2, width=640, height=480, framerate={ 30/1, 15/1 }; "
         "video/x-raw, format=YUY2, width=1920, height=1080, framerate=5/1; "
-        "image/jpeg, width=1920, height=1080, framerate=30/1; "
-        "image/jpeg, width=1280, height=720, framerate=30/1");
-    const auto expected = caps(
-        "video/x-raw, format=YUY2, width=1920, height=1080, framerate=5/1; "
+        "image/jpeg, width=1920, height=1080, framerate={ 30/1, 15/1 }; "
+        "image/jpeg, width=1280, height=720, framerate=30/1",
         "image/jpeg, width=1920, height=1080, framerate=30/1");
-    const auto largest = largestSizeCaps(device.get());
-    EXPECT_TRUE(gst_caps_is_strictly_equal(largest.get(), expected.get())) << text(largest);
 }
 
-TEST(LargestSizeCaps, TakesTheTopOfSizeRangesAndLists) {
-    const auto device = caps(
+TEST(LiveModeCaps, PrefersRawVideoAtTheSameSizeAndKeepsBoth) {
+    expectLiveMode(
+        "image/jpeg, width=1280, height=720, framerate=30/1; "
+        "video/x-raw, format=YUY2, width=1280, height=720, framerate=15/1",
+        "video/x-raw, format=YUY2, width=1280, height=720, framerate=15/1; "
+        "image/jpeg, width=1280, height=720, framerate=30/1");
+}
+
+TEST(LiveModeCaps, TakesTheTopOfSizeRangesAndFormatsThatDoNotSayTheirRate) {
+    expectLiveMode(
         "video/x-raw, format=NV12, width=[ 16, 2592 ], height=[ 16, 1944 ]; "
-        "video/x-raw, format=YUY2, width={ 640, 1280 }, height={ 480, 960 }");
-    const auto expected = caps("video/x-raw, format=NV12, width=2592, height=1944");
-    const auto largest = largestSizeCaps(device.get());
-    EXPECT_TRUE(gst_caps_is_strictly_equal(largest.get(), expected.get())) << text(largest);
+        "video/x-raw, format=YUY2, width={ 640, 1280 }, height={ 480, 960 }, "
+        "framerate=[ 1/1, 30/1 ]",
+        "video/x-raw, format=NV12, width=2592, height=1944");
 }
 
-TEST(LargestSizeCaps, CapsWithoutASizeGiveNothing) {
-    EXPECT_TRUE(gst_caps_is_empty(largestSizeCaps(caps("video/x-raw, format=YUY2").get()).get()));
+TEST(LiveModeCaps, WithoutALiveModeTakesTheFastestThenLargest) {
+    expectLiveMode(
+        "video/x-raw, format=YUY2, width=2592, height=1944, framerate=2/1; "
+        "video/x-raw, format=YUY2, width=1280, height=720, framerate=10/1; "
+        "video/x-raw, format=YUY2, width=640, height=480, framerate=10/1",
+        "video/x-raw, format=YUY2, width=1280, height=720, framerate=10/1");
+    EXPECT_TRUE(gst_caps_is_empty(liveModeCaps(caps("video/x-raw, format=YUY2").get()).get()));
+}
+
+// The same webcam announced by V4L2 and by PipeWire, or by libcamera and PipeWire.
+TEST(CameraKey, NamesOnePhysicalCameraAlikeWhicheverProviderAnnouncesIt) {
+    ensureInitialised();
+    auto properties = [](const char* text) {
+        return std::unique_ptr<GstStructure, decltype(&gst_structure_free)>(
+            gst_structure_from_string(text, nullptr), gst_structure_free);
+    };
+    const auto v4l2 = properties("v4l2deviceprovider, device.path=/dev/video0");
+    const auto pipewire = properties("pipewire-proplist, api.v4l2.path=/dev/video0");
+    const auto pipewireLibcamera =
+        properties("pipewire-proplist, api.libcamera.path=\"/base/i2c@1/imx219@10\"");
+    EXPECT_EQ(cameraKey(v4l2.get(), "GstV4l2Device", "Webcam"),
+              cameraKey(pipewire.get(), "GstPipeWireDevice", "Webcam (V4L2)"));
+    EXPECT_EQ(cameraKey(nullptr, "GstLibcameraDevice", "/base/i2c@1/imx219@10"),
+              cameraKey(pipewireLibcamera.get(), "GstPipeWireDevice", "imx219"));
+    EXPECT_NE(cameraKey(v4l2.get(), "GstV4l2Device", "Webcam"),
+              cameraKey(pipewireLibcamera.get(), "GstPipeWireDevice", "imx219"));
+    EXPECT_EQ(cameraKey(nullptr, "GstPipeWireDevice", "screen"), "");
 }
 
 }  // namespace

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/foundation/log.h"
+#include "platform/media/camera_picker_service.h"
+#include "platform/media/live_picture_view.h"
+#include "platform/media/scripted_camera_source.h"
+#include "tests/media/camera_test_support.h"
+
+namespace {
+
+using namespace camera_test;
+using platform::foundation::SystemLog;
+using platform::foundation::VirtualClock;
+using platform::graphics::Image;
+using platform::graphics::ImageOrientation;
+using platform::graphics::PixelBuffer;
+using platform::media::ScriptedCameraSource;
+
+ImagePtr picture() {
+    return std::make_shared<Image>(std::make_shared<PixelBuffer>(4, 3, PixelBuffer::Format::Rgb24),
+                                   ImageOrientation::Up, 1.0f);
+}
+
+// Frames every 30 ms keep the camera ready; when they stop it fails.
+TEST(CameraDelivery, ACameraThatFallsSilentFails) {
+    RunLoop loop;
+    ScriptedCameraSource camera(loop, "scripted camera", false, {.pictureWait = 3, .silence = 0.5});
+    CameraLog log;
+    log.start(camera);
+    int frames = 0;
+    loop.scheduleTimer(0.03, true, [&](platform::foundation::Timer& timer) {
+        camera.deliverFrame(picture());
+        if (++frames == 40) timer.invalidate();
+    });
+    ASSERT_TRUE(runUntil(
+        loop, [&] { return frames == 40; }, 10.0));
+    EXPECT_EQ(log.timesIn(CameraState::Failed), 0);
+    ASSERT_TRUE(runUntil(
+        loop, [&] { return log.reached(CameraState::Failed); }, 5.0));
+    EXPECT_EQ(log.states.back().second, "nothing arrived for 0.5 seconds");
+}
+
+// The pictures a camera picker delivers to its delegate.
+struct Delegate : platform::media::ImagePickerDelegate {
+    std::vector<ImagePtr> pictures;
+    void imagePickerControllerDidFinishPickingMediaWithInfo(
+        platform::media::CameraPickerService&, const platform::media::MediaInfo& info) override {
+        pictures.push_back(info.at(platform::media::kOriginalImageKey));
+    }
+    void imagePickerControllerDidCancel(platform::media::CameraPickerService&) override {}
+};
+
+// What the camera screen does with a camera that goes away during a time-lapse.
+class CameraAway : public testing::Test {
+  protected:
+    void SetUp() override {
+        RunLoop::main().reset();
+        RunLoop::main().setClock(std::make_shared<VirtualClock>());
+        camera_ = std::make_shared<ScriptedCameraSource>(RunLoop::main());
+        platform::media::CameraPickerService::useCamera(camera_);
+        picker_ = std::make_shared<platform::media::CameraPickerService>();
+        picker_->setSourceType(platform::media::SourceType::Camera);
+        picker_->setDelegate(delegate_);
+        live_ = std::dynamic_pointer_cast<platform::media::LivePictureView>(picker_->view());
+    }
+    void TearDown() override {
+        picker_.reset();
+        platform::media::CameraPickerService::useCamera(nullptr);
+        RunLoop::main().reset();
+        RunLoop::main().setClock(std::make_shared<platform::foundation::SystemClock>());
+    }
+
+    SystemLog::Capture system_;
+    std::shared_ptr<ScriptedCameraSource> camera_;
+    std::shared_ptr<platform::media::CameraPickerService> picker_;
+    std::shared_ptr<Delegate> delegate_ = std::make_shared<Delegate>();
+    std::shared_ptr<platform::media::LivePictureView> live_;
+};
+
+TEST_F(CameraAway, ItsShotsAreMissedNotFakedAndItsFrameIsNotShown) {
+    ASSERT_NE(live_, nullptr);
+    camera_->deliverFrame(picture());
+    RunLoop::main().runFor(0);
+    ASSERT_NE(live_->cameraFrame(), nullptr);
+
+    camera_->fail(CameraState::Failed, "unplugged");
+    RunLoop::main().runFor(0);
+    EXPECT_EQ(live_->cameraFrame(), nullptr);
+    EXPECT_EQ(live_->statusText(), "No picture from scripted camera\nunplugged");
+    picker_->takePicture();
+    RunLoop::main().runFor(0);
+    ASSERT_EQ(delegate_->pictures.size(), 1u);
+    EXPECT_EQ(delegate_->pictures[0], nullptr);
+    EXPECT_TRUE(system_.contains("missed photo: camera unavailable (unplugged)"));
+
+    camera_->reconnect();
+    const auto fresh = picture();
+    camera_->deliverFrame(fresh);
+    RunLoop::main().runFor(0);
+    EXPECT_EQ(live_->cameraFrame(), fresh);
+    picker_->takePicture();
+    RunLoop::main().runFor(0);
+    ASSERT_EQ(delegate_->pictures.size(), 2u);
+    EXPECT_EQ(delegate_->pictures[1], fresh);
+}
+
+}  // namespace
