@@ -5,6 +5,8 @@
 
 #include "app/interface_classes.h"
 #include "platform/foundation/bundle.h"
+#include "platform/media/save_problem_notice.h"
+#include "platform/media/shared_album.h"
 
 namespace app {
 
@@ -25,6 +27,18 @@ std::string mainInterfaceName() {
                              e.what());
     }
 }
+
+// The capture screen says why photographs cannot be saved, from the first failed save until
+// one is saved again (also by a later attempt of the album's own).
+void showSaveProblems(const std::shared_ptr<capture::OrvexViewController>& screen) {
+    auto& album = platform::media::sharedAlbum();
+    std::weak_ptr<capture::OrvexViewController> weak = screen;
+    album.setProblemHandler([weak](const std::optional<std::string>& cause) {
+        if (auto shown = weak.lock(); shown && shown->main)
+            platform::media::showSaveProblem(*shown->main, cause);
+    });
+    if (screen->main) platform::media::showSaveProblem(*screen->main, album.saveProblem());
+}
 }  // namespace
 
 std::unique_ptr<Application> Application::launch() {
@@ -42,6 +56,7 @@ std::unique_ptr<Application> Application::launch() {
             "interface resource \"" + name +
             ".json\": no application delegate connected to a window and a capture screen");
     delegate->applicationDidFinishLaunchingWithOptions();
+    showSaveProblems(delegate->viewController);
     return application;
 }
 

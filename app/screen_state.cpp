@@ -1,6 +1,8 @@
 #include "app/screen_state.h"
 
 #include "platform/media/album_browser.h"
+#include "platform/media/save_problem_notice.h"
+#include "platform/media/shared_album.h"
 
 namespace app {
 
@@ -50,6 +52,12 @@ nlohmann::json mailState(const capture::OrvexViewController& screen) {
             {"canSend", composer->canSend()}, {"sending", composer->isSending()}};
 }
 
+// The notice of photographs that cannot be saved, as the capture screen shows it; null when none.
+nlohmann::json saveNotice(const capture::OrvexViewController& screen) {
+    const auto notice = screen.main ? platform::media::saveProblemNotice(*screen.main) : nullptr;
+    return notice ? nlohmann::json(notice->text()) : nlohmann::json(nullptr);
+}
+
 bool countdownShown(const capture::OrvexViewController& screen) {
     return screen.timeRemain && screen.timeRemain->superview() == screen.main;
 }
@@ -95,7 +103,13 @@ nlohmann::json describeState(const Application& application) {
     state["tabBarEnabled"] = screen.tabBar && screen.tabBar->isUserInteractionEnabled();
     state["countdown"] = countdownShown(screen) ? nlohmann::json(screen.timeRemain->text())
                                                 : nlohmann::json(nullptr);
-    state["saved"] = screen.savesReported();
+    // Photographs in the album or the fallback folder, held in memory for another attempt,
+    // and lost.
+    const auto& album = platform::media::sharedAlbum();
+    state["saved"] = album.savedCount();
+    state["pending"] = album.pendingCount();
+    state["failed"] = album.failedCount();
+    state["saveNotice"] = saveNotice(screen);
     state["screen"] = topScreen(application);
     state["sounds"] = soundCounts(screen);
     state["library"] = libraryState(screen);

@@ -7,6 +7,7 @@
 #include <linux/fs.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -42,6 +45,49 @@ ImagePtr solidPicture(int width, int height, std::uint32_t colour) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) pixels->setPixel(x, y, colour);
     return Image::withPixels(std::move(pixels));
+}
+
+std::vector<std::uint8_t> jpegOf(std::uint32_t colour) {
+    return platform::graphics::encodeJpeg(solidPicture(64, 48, colour)->pixels()).value();
+}
+
+void writeBytes(const fs::path& path, std::span<const std::uint8_t> bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Every file in the folder, hidden ones too, by name.
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int linesWith(const SystemLog::Capture& log, const std::string& text) {
+    return static_cast<int>(std::count_if(
+        log.lines().begin(), log.lines().end(),
+        [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+}
+
+// A moment of 5 March 2024, local time.
+std::chrono::system_clock::time_point marchFifth(int hour, int minute, int second) {
+    std::tm local{};
+    local.tm_year = 124;
+    local.tm_mon = 2;
+    local.tm_mday = 5;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
 class PhotoAlbumTest : public testing::Test {
@@ -80,6 +126,13 @@ class PhotoAlbumTest : public testing::Test {
 
     // Runs the loop until every save has completed.
     void finishSaves() { loop_.runFor(0.001); }
+
+    // A folder that cannot be created, not even by the superuser: its parent is a file. Removing
+    // the file named `blocker` lets it be created.
+    fs::path blockedFolder(const std::string& blocker) {
+        std::ofstream(root_ / blocker) << "a file, not a folder";
+        return root_ / blocker / "folder";
+    }
 
     fs::path root_;
     std::vector<fs::path> locked_;
@@ -208,7 +261,9 @@ TEST_F(PhotoAlbumTest, UnwritableFolderKeepsThePhotoInTheFallback) {
         ASSERT_TRUE(completed);
         ASSERT_TRUE(result.has_value());
         EXPECT_NE(result->find(folder.string()), std::string::npos) << *result;
-        EXPECT_EQ(album.savedCount(), 0);
+        EXPECT_EQ(album.savedCount(), 1);  // kept is saved
+        EXPECT_EQ(album.pendingCount(), 0);
+        EXPECT_FALSE(album.saveProblem());
         ASSERT_EQ(log.lines().size(), 1u);
         EXPECT_NE(log.lines()[0].find(folder.string()), std::string::npos);
         EXPECT_NE(log.lines()[0].find((root_ / "fallback").string()), std::string::npos);
@@ -235,6 +290,110 @@ TEST_F(PhotoAlbumTest, ListsJpegAndPngPicturesOldestFirst) {
               (std::vector<fs::path>{folder / "b.PNG", folder / "c.jpeg", folder / "a.jpg"}));
     album.setFolder(root_ / "empty");
     EXPECT_TRUE(album.pictures().empty());
+}
+
+TEST_F(PhotoAlbumTest, PhotosNoFolderTakesWaitInMemoryAndLandUnderTheNamesOfTheirMoment) {
+    SystemLog::Capture log;
+    PhotoAlbum album(blockedFolder("album-blocker"), blockedFolder("fallback-blocker"), loop_);
+    std::vector<std::optional<std::string>> told;
+    album.setProblemHandler(
+        [&](const std::optional<std::string>& cause) { told.push_back(cause); });
+    auto now = marchFifth(10, 0, 0);
+    album.setWallClock([&now] { return now; });
+    std::optional<std::string> result;
+    album.save(solidPicture(64, 48, 0xFFFF0000u), [&](const auto& error) { result = error; });
+    finishSaves();
+    // Beyond the memory set aside, the newest photograph is the one given up, and named.
+    album.setMemoryBudget(1);
+    now = marchFifth(10, 0, 1);
+    album.save(solidPicture(64, 48, 0xFF0000FFu), nullptr);
+    now = marchFifth(11, 0, 0);
+    finishSaves();
+
+    EXPECT_TRUE(result);
+    EXPECT_EQ(album.savedCount(), 0);
+    EXPECT_EQ(album.pendingCount(), 1);
+    EXPECT_EQ(album.failedCount(), 1);
+    EXPECT_EQ(told, (std::vector<std::optional<std::string>>{std::strerror(ENOTDIR)}));
+    EXPECT_EQ(linesWith(log, "IMG_20240305_100001_000.jpg is lost"), 1);
+    // Attempts that keep failing write nothing and lose nothing, however long they go on.
+    loop_.runFor(600);
+    EXPECT_EQ(album.pendingCount(), 1);
+    EXPECT_EQ(filesIn(root_), (std::vector<std::string>{"album-blocker", "fallback-blocker"}));
+
+    fs::remove(root_ / "album-blocker");
+    loop_.runFor(PhotoAlbum::kLongestRetryDelay + 1);
+    EXPECT_EQ(album.savedCount(), 1);
+    EXPECT_EQ(album.pendingCount(), 0);
+    EXPECT_EQ(album.failedCount(), 1);
+    EXPECT_FALSE(album.saveProblem());
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_FALSE(told.back());
+    const fs::path landed = root_ / "album-blocker" / "folder" / "IMG_20240305_100000_000.jpg";
+    ASSERT_EQ(album.pictures(), std::vector<fs::path>{landed});
+    const auto red = platform::graphics::decodeImageFile(landed);
+    ASSERT_TRUE(red) << red.error();
+    EXPECT_GT(red.value()->pixels().pixel(20, 15) >> 16 & 0xFF, 240u);
+}
+
+TEST_F(PhotoAlbumTest, ClosingMakesALastAttemptAndNamesEveryPhotoItLoses) {
+    SystemLog::Capture log;
+    const fs::path freed = blockedFolder("freed");
+    {
+        PhotoAlbum kept(blockedFolder("blocked"), blockedFolder("fallback-blocker"), loop_);
+        PhotoAlbum saved(freed, blockedFolder("fallback-blocker"), loop_);
+        kept.setWallClock([] { return marchFifth(9, 30, 0); });
+        kept.save(solidPicture(64, 48, 0xFF00FF00u), nullptr);
+        saved.save(solidPicture(64, 48, 0xFF00FF00u), nullptr);
+        finishSaves();
+        ASSERT_EQ(kept.pendingCount(), 1);
+        ASSERT_EQ(saved.pendingCount(), 1);
+        fs::remove(root_ / "freed");
+    }  // closed before any retry could run
+    ASSERT_TRUE(fs::is_directory(freed));
+    EXPECT_EQ(filesIn(freed).size(), 1u);
+    EXPECT_EQ(linesWith(log, "IMG_20240305_093000_000.jpg is lost"), 1);
+}
+
+TEST_F(PhotoAlbumTest, InterruptedSavesAreNamedWhenCompleteAndRemovedOtherwise) {
+    const fs::path folder = root_ / "album";
+    const fs::path fallback = root_ / "fallback";
+    fs::create_directories(folder);
+    fs::create_directories(fallback);
+    const auto photo = jpegOf(0xFFFF0000u);
+    const auto other = jpegOf(0xFF0000FFu);
+    const std::span<const std::uint8_t> half(photo.data(), photo.size() / 2);
+    writeBytes(folder / ".IMG_1.jpg.Ab12Cd", photo);
+    writeBytes(folder / "IMG_2.jpg", other);
+    writeBytes(folder / ".IMG_2.jpg.Qq11Rr", photo);  // never replaces the file of its name
+    writeBytes(folder / ".IMG_3.jpg.Xy34Zw", half);
+    writeBytes(folder / ".IMG_4.jpg.Tr55Zz", std::span(photo).first(photo.size() - 1));
+    writeBytes(folder / ".notes.txt.Ab12Cd", photo);  // not one of our photographs
+    writeBytes(fallback / ".IMG_5.jpg.Fb00Aa", photo);
+    // A save under way, in this process or another, holds its file: it is left alone.
+    writeBytes(folder / ".IMG_6.jpg.Lk55Lk", half);
+    const int writer = ::open((folder / ".IMG_6.jpg.Lk55Lk").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+
+    SystemLog::Capture log;
+    PhotoAlbum album(root_ / "empty", fallback, loop_);
+    album.setFolder(folder);  // as `--album` does at start-up
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{".IMG_6.jpg.Lk55Lk", ".notes.txt.Ab12Cd",
+                                                         "IMG_1.jpg", "IMG_2.jpg", "IMG_2_1.jpg"}));
+    EXPECT_EQ(readBytes(folder / "IMG_1.jpg"), photo);
+    EXPECT_EQ(readBytes(folder / "IMG_2.jpg"), other);
+    EXPECT_EQ(readBytes(folder / "IMG_2_1.jpg"), photo);
+    EXPECT_EQ(filesIn(fallback), std::vector<std::string>{"IMG_5.jpg"});
+    EXPECT_EQ(linesWith(log, "recovered the photo"), 3);
+    EXPECT_EQ(linesWith(log, ".IMG_3.jpg.Xy34Zw: an interrupted save left it incomplete"), 1);
+    EXPECT_EQ(linesWith(log, ".IMG_4.jpg.Tr55Zz: an interrupted save left it incomplete"), 1);
+
+    // Each listing finishes what was left since.
+    ::close(writer);
+    writeBytes(folder / ".IMG_7.jpg.Nw88Nw", photo);
+    const auto listed = album.pictures();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), folder / "IMG_7.jpg"), 1);
+    EXPECT_FALSE(fs::exists(folder / ".IMG_6.jpg.Lk55Lk"));
 }
 
 // Saves large photographs until it is killed (run by the test below in a process of its own).
@@ -279,6 +438,8 @@ TEST_F(PhotoAlbumTest, KilledWriterLeavesNoHalfWrittenPhoto) {
         ASSERT_TRUE(decoded) << decoded.error();
         EXPECT_EQ(decoded.value()->pixels().width(), 2000);
     }
+    // Nothing the killed writers left under a temporary name outlives that listing.
+    for (const std::string& name : filesIn(folder)) EXPECT_NE(name.front(), '.') << name;
 }
 
 }  // namespace
