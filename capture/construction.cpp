@@ -12,7 +12,7 @@
 
 namespace capture {
 
-using platform::foundation::log;
+using platform::foundation::logDebug;
 using platform::foundation::Rect;
 using platform::ui::Button;
 using platform::ui::ControlEventTouchUpInside;
@@ -215,7 +215,7 @@ void OrvexViewController::buildFlashButton() {
     const std::string reference = "iPhone3,1";
     if (getSysInfoByName("hw.machine").compare(reference) <= 0) main->addSubview(flashButton);
     const int order = getSysInfoByName("hw.machine").compare("iPhone3.1");
-    log("!!!%i %@", order < 0 ? -1 : (order > 0 ? 1 : 0), getSysInfoByName("hw.machine"));
+    logDebug("!!!%i %@", order < 0 ? -1 : (order > 0 ? 1 : 0), getSysInfoByName("hw.machine"));
 }
 
 std::shared_ptr<platform::media::SoundPlayer> OrvexViewController::makePlayer(const char* name) {
@@ -245,7 +245,7 @@ OrvexViewController::~OrvexViewController() {
 
 void OrvexViewController::didReceiveMemoryWarning() {
     ViewController::didReceiveMemoryWarning();
-    log("Memory warning!");
+    logDebug("Memory warning!");
 }
 
 bool OrvexViewController::shouldAutorotateToInterfaceOrientation(int orientation) {

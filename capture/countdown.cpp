@@ -6,7 +6,7 @@
 
 namespace capture {
 
-using platform::foundation::log;
+using platform::foundation::logDebug;
 
 namespace {
 constexpr float kTabBarStrip = 425.0f;
@@ -60,7 +60,7 @@ void OrvexViewController::touchesBegan(const platform::ui::Touches& touches) {
             tabBar->setUserInteractionEnabled(true);
         } else if (selectedTag() == QuickShot || selectedTag() == Zoom) {
             if (s != 0) {
-                log("TOUCH!");
+                logDebug("TOUCH!");
                 getPhoto();
             }
         } else {
@@ -74,11 +74,11 @@ void OrvexViewController::touchesBegan(const platform::ui::Touches& touches) {
             putCountdownDisplayOn();
         }
     }
-    log("%i loop", loop);
+    logDebug("%i loop", loop);
 }
 
 void OrvexViewController::time() {
-    log("%i loop", loop);
+    logDebug("%i loop", loop);
     --nTimer;
     if (nTimer >= 1 && nTimer <= 3) beep->play();
     if (timeRemain) timeRemain->setText(countdownText(nTimer));

@@ -39,7 +39,8 @@ void OrvexViewController::cropImage(const platform::graphics::ImagePtr& taken) {
                 }
                 return imaging::processCapture(*taken, zoom, preset);
             } catch (const std::exception& e) {
-                platform::foundation::log("could not process the picture: %@", e.what());
+                platform::foundation::logError("a photo is lost: could not process the picture: %@",
+                                               e.what());
                 return nullptr;
             }
         },

@@ -5,7 +5,7 @@
 
 namespace capture {
 
-using platform::foundation::log;
+using platform::foundation::logDebug;
 
 namespace {
 constexpr double kHideDelay = 0.5;
@@ -39,7 +39,7 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
     tabBar->setFrame({0, 425, bar.width(), bar.height()});
     player->play();
     view()->addSubview(main);
-    log("selected: %i", selectedTag());
+    logDebug("selected: %i", selectedTag());
 
     if (selectedTag() == QuickShot) {
         installLiveView();

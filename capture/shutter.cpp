@@ -4,7 +4,7 @@
 
 namespace capture {
 
-using platform::foundation::log;
+using platform::foundation::logDebug;
 
 namespace {
 constexpr double kBackToReady = 1.0;
@@ -23,7 +23,7 @@ void OrvexViewController::scheduleGetPhoto(double delay) {
 // One step of the shutter cycle: the ready flag alone decides between taking a picture
 // and returning to ready.
 void OrvexViewController::getPhoto() {
-    log("%i", static_cast<int>(s));
+    logDebug("%i", static_cast<int>(s));
     if (s != 0) {
         tabBar->setUserInteractionEnabled(false);
         addActivityIndicator();
@@ -71,7 +71,7 @@ void OrvexViewController::imageDidFinishSavingWithError(const platform::graphics
                                                         const std::optional<std::string>&) {
     ++savesReported_;
     scheduleGetPhoto(kBackToReady);
-    log("Should save");
+    logDebug("Should save");
 }
 
 }  // namespace capture

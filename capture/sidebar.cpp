@@ -7,7 +7,7 @@
 
 namespace capture {
 
-using platform::foundation::log;
+using platform::foundation::logDebug;
 using platform::ui::imageNamed;
 
 namespace {
@@ -84,7 +84,7 @@ void OrvexViewController::choosePreset(std::int32_t preset) {
     zoomReset();
     showPresetPictures();
     static constexpr const char* kLines[] = {"", "3 MPX", "5 MPX", "7 MPX"};
-    log(kLines[preset]);
+    logDebug(kLines[preset]);
 }
 
 // The preset buttons show the preset in force, whoever set it: a mode sets it too.

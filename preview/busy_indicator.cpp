@@ -46,9 +46,9 @@ void Preview::removeActivityIndicator() {
 void Preview::check() {
     if (imageView && imageView->image()) {
         removeActivityIndicator();
-        platform::foundation::log("done");
+        platform::foundation::logDebug("done");
     } else {
-        platform::foundation::log("check");
+        platform::foundation::logDebug("check");
     }
 }
 

@@ -5,7 +5,7 @@
 
 namespace preview {
 
-using platform::foundation::log;
+using platform::foundation::logDebug;
 
 std::shared_ptr<Preview> Preview::fromInterfaceResource(const std::string& name) {
     auto screen = std::make_shared<Preview>();
@@ -88,7 +88,7 @@ void Preview::close() {
 // screen also leaves the stack or presentation that holds it, keeping its picture.
 void Preview::back() {
     view()->removeFromSuperview();
-    log("dismiss");
+    logDebug("dismiss");
     if (auto* stack = navigationController()) {
         stack->popViewControllerAnimated(true);
     } else if (presentingViewController()) {
@@ -99,7 +99,7 @@ void Preview::back() {
 // Sends the shown picture as the PNG bytes it was decoded from, attached to a new message
 // the user addresses in the composer. Every press is logged, also one that does nothing.
 void Preview::emailImage(platform::ui::Control*) {
-    log("asd>>>");
+    logDebug("asd>>>");
     using platform::media::MailComposeViewController;
     if (!MailComposeViewController::canSendMail()) return;
     if (!imageView || !imageView->image()) return;
@@ -131,7 +131,7 @@ bool Preview::navigationBarShouldPopItem(platform::ui::NavigationBar&,
 }
 
 void Preview::touchesBegan(const platform::ui::Touches&) {
-    log("touch");
+    logDebug("touch");
 }
 
 }  // namespace preview

@@ -9,7 +9,7 @@
 
 namespace preview {
 
-using platform::foundation::log;
+using platform::foundation::logDebug;
 using platform::foundation::Rect;
 using platform::foundation::Size;
 
@@ -167,7 +167,7 @@ platform::foundation::WorkQueue& Preview::pictureWork() {
 // proportions, as wide as a landscape picture or as tall as any other.
 void Preview::showPicture(PreparedPicture prepared) {
     if (prepared.size.width <= 0 || prepared.size.height <= 0) {
-        log("%@", prepared.error);
+        platform::foundation::logWarning("%@", prepared.error);
         logGeometry();
         return;
     }
@@ -188,15 +188,15 @@ void Preview::showPicture(PreparedPicture prepared) {
         std::static_pointer_cast<Preview>(shared_from_this())));
     scrollView->setZoomScale(scrollView->minimumZoomScale());
     scrollView->addSubview(imageView);
-    if (!prepared.error.empty()) log("%@", prepared.error);
+    if (!prepared.error.empty()) platform::foundation::logWarning("%@", prepared.error);
     data = std::move(prepared.png);
     if (prepared.decoded) imageView->setImage(prepared.decoded);
     logGeometry();
 }
 
 void Preview::logGeometry() {
-    log("%f %f %f %f %f", imageView->frame().width(), imageView->frame().height(),
-        scrollView->contentSize().width, scrollView->contentSize().height, 1.0);
+    logDebug("%f %f %f %f %f", imageView->frame().width(), imageView->frame().height(),
+             scrollView->contentSize().width, scrollView->contentSize().height, 1.0);
 }
 
 }  // namespace preview

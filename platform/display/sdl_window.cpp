@@ -234,7 +234,7 @@ void SdlWindow::setIcon() {
     if (!path) return;
     const auto decoded = graphics::decodeImageFile(*path);
     if (!decoded) {
-        foundation::log("window icon: %@", decoded.error());
+        foundation::logWarning("window icon: %@", decoded.error());
         return;
     }
     const auto& pixels = decoded.value()->pixels();
@@ -342,7 +342,8 @@ void SdlWindow::present(bool whole) {
         const_cast<std::uint8_t*>(pixels.data()), pixels.width(), pixels.height(), 32,
         pixels.stride(), SDL_PIXELFORMAT_RGB888);
     if (!target || !source) {
-        if (!presentFailureLogged_) foundation::log("window: cannot present: %@", SDL_GetError());
+        if (!presentFailureLogged_)
+            foundation::logError("window: cannot present: %@", SDL_GetError());
         presentFailureLogged_ = true;
         SDL_FreeSurface(source);
         return;

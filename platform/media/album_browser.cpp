@@ -135,7 +135,7 @@ void AlbumBrowser::pick(std::size_t index) {
 void AlbumBrowser::delivered(std::uint64_t generation, const std::filesystem::path& file,
                              const graphics::DecodeResult& result) {
     if (generation != pickGeneration_ || !pickHandler_) return;
-    if (!result) foundation::log("cannot open %@: %@", file.string(), result.error());
+    if (!result) foundation::logWarning("cannot open %@: %@", file.string(), result.error());
     pickHandler_(result ? result.value() : nullptr);
 }
 

@@ -78,7 +78,8 @@ void MailComposeViewController::decodeThumbnail(const MailAttachment& attachment
             auto self = weak.lock();
             if (!self) return;
             if (!thumbnail.picture)
-                foundation::log("mail: the attachment shows no picture: %@", thumbnail.error);
+                foundation::logWarning("mail: the attachment shows no picture: %@",
+                                       thumbnail.error);
             self->thumbnailPending_ = false;
             self->thumbnailPicture_ = std::move(thumbnail.picture);
             self->showAttachment();

@@ -203,6 +203,7 @@ PhotoAlbum::Landing PhotoAlbum::land(const std::filesystem::path& folder, const 
     Landing landing;
     const WrittenFile written = writeNewFileAtomically(folder, stem, ".jpg", bytes);
     if (written.error.empty()) {
+        foundation::logInfo("photo saved: %@", written.path.string());
         landing.path = written.path;
         return landing;
     }

@@ -14,7 +14,7 @@ SoundPlayer::SoundPlayer(std::string name, std::optional<WavSound> sound)
 std::shared_ptr<SoundPlayer> SoundPlayer::withContentsOfFile(const std::filesystem::path& path) {
     auto loaded = loadWav(path);
     if (!loaded) {
-        foundation::log("cannot load sound %@: %@", path.string(), loaded.error());
+        foundation::logWarning("cannot load sound %@: %@", path.string(), loaded.error());
         return std::make_shared<SoundPlayer>(path.stem().string(), std::nullopt);
     }
     return std::make_shared<SoundPlayer>(path.stem().string(), std::move(loaded.value()));
@@ -30,7 +30,7 @@ bool SoundPlayer::prepareToPlay() {
     auto converted = convertWav(*sound_, *format);
     sound_.reset();
     if (!converted) {
-        foundation::log("cannot convert sound %@: %@", name_, converted.error());
+        foundation::logWarning("cannot convert sound %@: %@", name_, converted.error());
         return false;
     }
     samples_ = std::make_shared<const PcmSamples>(std::move(converted.value()));

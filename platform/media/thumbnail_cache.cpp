@@ -151,7 +151,8 @@ void ThumbnailCache::work(const std::shared_ptr<Shared>& shared) {
             shared->maker.make(job.file, answer);
         } catch (const std::exception& error) {
             // Not the file's fault (memory, most likely): no fail entry, it may work next time.
-            foundation::log("cannot make the thumbnail of %@: %@", job.file.string(), error.what());
+            foundation::logWarning("cannot make the thumbnail of %@: %@", job.file.string(),
+                                   error.what());
             answer({nullptr, Thumbnail::Kind::Failed});
         }
 

@@ -75,7 +75,7 @@ graphics::ImagePtr imageNamed(std::string_view name) {
     auto image = loadNamed(name);
     if (!image) {
         if (gReported.emplace(name).second)
-            foundation::log("missing picture resource \"%@\"", std::string(name));
+            foundation::logWarning("missing picture resource \"%@\"", std::string(name));
         return nullptr;
     }
     gCache.emplace(std::string(name), *image);

@@ -140,6 +140,23 @@ TEST_F(HeadlessShotsTest, MalformedCommandsAreReportedByLineAndTheScriptGoesOn) 
     EXPECT_EQ(run.states().size(), 1u);
 }
 
+// The screens' developer lines are shown only on request; where a photo went always is.
+TEST_F(HeadlessShotsTest, DeveloperLinesOnlyWhenAskedForAndTheSavedPhotoAlways) {
+    const std::string script = "wait 0.2\ntap 160 200\nwait 3\n";
+    const auto quiet = shoot(script);
+    const auto verbose =
+        runOrvex("--headless --virtual-clock --camera test --album " + album.string(), script,
+                 "ORVEX_DEBUG=1");
+    for (const auto* run : {&quiet, &verbose}) {
+        ASSERT_EQ(run->status, 0) << run->err;
+        EXPECT_NE(run->err.find("photo saved: " + album.string() + "/IMG_"), std::string::npos)
+            << run->err;
+    }
+    EXPECT_EQ(quiet.err.find("Should save"), std::string::npos) << quiet.err;
+    EXPECT_EQ(quiet.err.find("TOUCH!"), std::string::npos) << quiet.err;
+    EXPECT_NE(verbose.err.find("Should save"), std::string::npos) << verbose.err;
+}
+
 TEST_F(HeadlessShotsTest, AWaitBeyondTheLimitIsRefusedAndTheTimeLapseKeepsItsPace) {
     const auto run = shoot("wait 0.2\ntap 224 452\ntap 160 200\nwait 1e30\nwait 16\nstate\n");
     ASSERT_EQ(run.status, 0) << run.err;

@@ -46,8 +46,10 @@ class WindowClicksTest : public ::testing::Test {
     void start() {
         const std::string album = (folder / "album").string();
         const std::string outbox = (folder / "outbox").string();
-        std::vector<std::string> arguments{"orvex",    "--camera", "test",       "--album", album,
-                                           "--outbox", outbox,     "--sendmail", "none"};
+        // The screens' own lines, which these tests follow, are debug lines.
+        std::vector<std::string> arguments{"orvex",      "--verbose", "--camera", "test",
+                                           "--album",    album,       "--outbox", outbox,
+                                           "--sendmail", "none"};
         for (const auto& argument : scaleArguments()) arguments.push_back(argument);
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
