@@ -18,11 +18,12 @@ void parallelRows(int count, int grain, const std::function<void(int, int)>& wor
         work(0, count);
         return;
     }
-    std::vector<std::jthread> helpers;
-    helpers.reserve(static_cast<std::size_t>(slices - 1));
     auto sliceStart = [&](int i) {
         return static_cast<int>(static_cast<long>(count) * i / slices);
     };
+    // Declared after what the helpers use, so that they are joined before it goes.
+    std::vector<std::jthread> helpers;
+    helpers.reserve(static_cast<std::size_t>(slices - 1));
     int started = 1;
     try {
         for (; started < slices; ++started)

@@ -1,7 +1,12 @@
 #include "platform/ui/interface_loader.h"
 
+#include <array>
+#include <cmath>
+#include <cstdint>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "platform/foundation/bundle.h"
 #include "platform/ui/button.h"
@@ -44,16 +49,65 @@ InterfaceObject makeFrameworkObject(const std::string& className) {
     throw InterfaceError("unknown class \"" + className + "\"");
 }
 
+// A number is checked against the type it becomes before it is converted: the JSON library
+// converts one out of that type's range with undefined behaviour.
+float floatFrom(const json& value, const std::string& what) {
+    if (!value.is_number()) throw InterfaceError(what + " must be a number");
+    const double number = value.get<double>();
+    if (!(std::fabs(number) <= std::numeric_limits<float>::max()))
+        throw InterfaceError(what + " is out of range: " + value.dump());
+    return static_cast<float>(number);
+}
+
+template <class Integer>
+Integer integerFrom(const json& value, const std::string& what) {
+    if (value.is_number_unsigned()) {
+        if (const auto n = value.get<std::uint64_t>(); std::in_range<Integer>(n))
+            return static_cast<Integer>(n);
+    } else if (value.is_number_integer()) {
+        if (const auto n = value.get<std::int64_t>(); std::in_range<Integer>(n))
+            return static_cast<Integer>(n);
+    } else if (value.is_number_float()) {
+        const double n = value.get<double>();
+        if (n == std::trunc(n) && n >= static_cast<double>(std::numeric_limits<Integer>::min()) &&
+            n <= static_cast<double>(std::numeric_limits<Integer>::max()))
+            return static_cast<Integer>(n);
+    } else {
+        throw InterfaceError(what + " must be a number");
+    }
+    throw InterfaceError(what + " must be a whole number from " +
+                         std::to_string(std::numeric_limits<Integer>::min()) + " to " +
+                         std::to_string(std::numeric_limits<Integer>::max()) + ", not " +
+                         value.dump());
+}
+
+// Four numbers: a frame's x, y, width and height, or a colour's red, green, blue and alpha.
+std::array<float, 4> fourFrom(const json& value, const std::string& what) {
+    if (!value.is_array() || value.size() != 4) throw InterfaceError(what + " needs four numbers");
+    std::array<float, 4> numbers{};
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (!value[i].is_number()) throw InterfaceError(what + " needs four numbers");
+        numbers[i] = floatFrom(value[i], what);
+    }
+    return numbers;
+}
+
 foundation::Rect rectFrom(const json& value) {
-    if (!value.is_array() || value.size() != 4) throw InterfaceError("a frame needs four numbers");
-    return {value[0].get<float>(), value[1].get<float>(), value[2].get<float>(),
-            value[3].get<float>()};
+    const auto [x, y, width, height] = fourFrom(value, "a frame");
+    return {x, y, width, height};
 }
 
 Color colorFrom(const json& value) {
-    if (!value.is_array() || value.size() != 4) throw InterfaceError("a colour needs four numbers");
-    return {value[0].get<float>(), value[1].get<float>(), value[2].get<float>(),
-            value[3].get<float>()};
+    const auto [red, green, blue, alpha] = fourFrom(value, "a colour");
+    return {red, green, blue, alpha};
+}
+
+ContentMode contentModeFrom(const json& value) {
+    const int mode = integerFrom<int>(value, "\"contentMode\"");
+    if (mode < static_cast<int>(ContentMode::ScaleToFill) ||
+        mode > static_cast<int>(ContentMode::ScaleAspectFill))
+        throw InterfaceError("\"contentMode\" must be 0 (fill), 1 (aspect fit) or 2 (aspect fill)");
+    return static_cast<ContentMode>(mode);
 }
 
 TextAlignment alignmentFrom(const std::string& name) {
@@ -74,10 +128,11 @@ void setViewProperties(View& view, const json& item) {
         view.setUserInteractionEnabled(item["userInteractionEnabled"].get<bool>());
     if (item.contains("backgroundColor"))
         view.setBackgroundColor(colorFrom(item["backgroundColor"]));
-    if (item.contains("tag")) view.setTag(item["tag"].get<int>());
+    if (item.contains("tag")) view.setTag(integerFrom<int>(item["tag"], "\"tag\""));
     if (auto* label = dynamic_cast<Label*>(&view)) {
         if (item.contains("text")) label->setText(localizedText(item["text"]));
-        if (item.contains("fontSize")) label->setFontSize(item["fontSize"].get<float>());
+        if (item.contains("fontSize"))
+            label->setFontSize(floatFrom(item["fontSize"], "\"fontSize\""));
         if (item.contains("bold")) label->setBold(item["bold"].get<bool>());
         if (item.contains("textColor")) label->setTextColor(colorFrom(item["textColor"]));
         if (item.contains("alignment"))
@@ -87,7 +142,7 @@ void setViewProperties(View& view, const json& item) {
         if (item.contains("image"))
             imageView->setImage(imageNamed(item["image"].get<std::string>()));
         if (item.contains("contentMode"))
-            imageView->setContentMode(static_cast<ContentMode>(item["contentMode"].get<int>()));
+            imageView->setContentMode(contentModeFrom(item["contentMode"]));
     }
     if (auto* button = dynamic_cast<Button*>(&view)) {
         if (item.contains("title")) button->setTitle(localizedText(item["title"]));
@@ -154,14 +209,22 @@ void connectAction(const InterfaceObject& from, unsigned event, const InterfaceO
     control->addTarget(to.weakTarget(), action, event);
 }
 
+json checked(json resource) {
+    if (!resource.is_object() || !resource.contains("objects") || !resource["objects"].is_array())
+        throw InterfaceError("it has no list of objects");
+    return resource;
+}
+
 json readResource(std::string_view name) {
     const auto path = foundation::Bundle::main().pathForResource(name, "json");
     if (!path) throw InterfaceError("not found among the application's resources");
     std::ifstream in(*path);
-    json resource = json::parse(in, nullptr, true, true);
-    if (!resource.is_object() || !resource.contains("objects") || !resource["objects"].is_array())
-        throw InterfaceError("it has no list of objects");
-    return resource;
+    return checked(json::parse(in, nullptr, true, true));
+}
+
+unsigned eventFrom(const json& action) {
+    if (!action.contains("event")) return ControlEventTouchUpInside;
+    return integerFrom<unsigned>(action["event"], "an action's \"event\"");
 }
 
 Objects build(const json& resource, const InterfaceObject* owner) {
@@ -180,11 +243,23 @@ Objects build(const json& resource, const InterfaceObject* owner) {
                       o.at("outlet").get<std::string>(),
                       lookUp(objects, o.at("to").get<std::string>()));
     for (const auto& a : resource.value("actions", json::array()))
-        connectAction(lookUp(objects, a.at("from").get<std::string>()),
-                      a.value("event", static_cast<unsigned>(ControlEventTouchUpInside)),
+        connectAction(lookUp(objects, a.at("from").get<std::string>()), eventFrom(a),
                       lookUp(objects, a.at("to").get<std::string>()),
                       a.at("action").get<std::string>());
     return objects;
+}
+
+// Every fault of the resource becomes one InterfaceError that names its file.
+template <class Read>
+Objects buildNamed(std::string_view name, const InterfaceObject* owner, Read read) {
+    const std::string file = std::string(name) + ".json";
+    try {
+        return build(read(), owner);
+    } catch (const InterfaceError& e) {
+        throw InterfaceError("interface resource \"" + file + "\": " + e.what());
+    } catch (const json::exception& e) {
+        throw InterfaceError("interface resource \"" + file + "\" is malformed: " + e.what());
+    }
 }
 
 }  // namespace
@@ -201,14 +276,13 @@ void InterfaceLoader::registerClass(std::string className, Factory factory) {
 }
 
 Objects InterfaceLoader::load(std::string_view name, const InterfaceObject* owner) {
-    const std::string file = std::string(name) + ".json";
-    try {
-        return build(readResource(name), owner);
-    } catch (const InterfaceError& e) {
-        throw InterfaceError("interface resource \"" + file + "\": " + e.what());
-    } catch (const json::exception& e) {
-        throw InterfaceError("interface resource \"" + file + "\" is malformed: " + e.what());
-    }
+    return buildNamed(name, owner, [name] { return readResource(name); });
+}
+
+Objects InterfaceLoader::loadText(std::string_view name, std::string_view text,
+                                  const InterfaceObject* owner) {
+    return buildNamed(name, owner,
+                      [text] { return checked(json::parse(text, nullptr, true, true)); });
 }
 
 }  // namespace platform::ui

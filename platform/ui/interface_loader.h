@@ -58,6 +58,10 @@ class InterfaceLoader {
     // and the fault when the resource is missing or malformed.
     static std::map<std::string, InterfaceObject> load(std::string_view name,
                                                        const InterfaceObject* owner = nullptr);
+    // The same for a resource's text in hand; `name` only names it in the messages.
+    static std::map<std::string, InterfaceObject> loadText(std::string_view name,
+                                                           std::string_view text,
+                                                           const InterfaceObject* owner = nullptr);
 };
 
 }  // namespace platform::ui
