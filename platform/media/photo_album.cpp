@@ -1,5 +1,7 @@
 #include "platform/media/photo_album.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -256,6 +258,10 @@ void PhotoAlbum::writeHeldPhotosAndReport() {
     if (!held_.empty())
         foundation::logDebug("%d photos wait in memory to be saved (%@)",
                              static_cast<int>(held_.size()), cause);
+    // The heap keeps the freed photos' memory for reuse; after an outage that held many, give
+    // it back, so that a long time-lapse stays at its usual size.
+    else if (landed > 0)
+        malloc_trim(0);
     loop_.post([status = status_, landed, stillHeld = static_cast<int>(held_.size()), cause] {
         status->retried(landed, stillHeld, cause);
     });
