@@ -46,7 +46,8 @@ std::string statusText(CameraState state, const std::string& detail,
         case CameraState::Ready:
             return {};
         case CameraState::NoCamera:
-            return localized("No camera found") + "\n" + detail;
+            return localized("No camera found") + "\n" + detail + "\n" +
+                   localized("--camera test starts the built-in test camera");
         case CameraState::Failed:
             return foundation::detail::format(localized("No picture from %@"), description) + "\n" +
                    detail;
@@ -92,6 +93,9 @@ void CameraPickerService::startCamera() {
     if (!camera) return;
     std::weak_ptr<LivePictureView> view = liveView();
     std::weak_ptr<CameraSource> source = camera;
+    // Where no camera was found, the built-in scene stands in; it says it is not real.
+    if (options().device == "auto" && camera->description().starts_with("test camera"))
+        liveView()->setCaption(localized("Test camera"));
     camera->start(
         [view](graphics::ImagePtr frame) {
             if (auto v = view.lock()) v->setCameraFrame(std::move(frame));

@@ -17,6 +17,8 @@ constexpr graphics::Font kStatusFont{15.0f, false};
 // Clear of the sidebar's handle at the left edge of the screen, and as much on the right.
 constexpr float kStatusMargin = 40.0f;
 constexpr float kStatusLineHeight = 20.0f;
+// The caption sits above the tab bar, below the zoom slider.
+constexpr float kCaptionBottom = 80.0f;
 
 bool startsCharacter(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
@@ -78,6 +80,12 @@ void LivePictureView::setStatusText(std::string text) {
     ++videoGeneration_;
 }
 
+void LivePictureView::setCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    ++videoGeneration_;
+}
+
 void LivePictureView::draw(graphics::DrawingContext& context) const {
     context.save();
     context.clip(bounds());
@@ -87,6 +95,16 @@ void LivePictureView::draw(graphics::DrawingContext& context) const {
         drawStatus(context);
     }
     context.restore();
+    if (cameraFrame_ && !caption_.empty()) drawCaption(context);
+}
+
+// Small and pale, low on the left above the tab bar: there, but not in the way.
+void LivePictureView::drawCaption(graphics::DrawingContext& context) const {
+    const graphics::Font font{11.0f, true};
+    const float width = context.textWidth(caption_, font) + 12;
+    const foundation::Rect plate{8, bounds().maxY() - kCaptionBottom, width, 18};
+    context.fillRoundedRect(plate, 9, {0, 0, 0, 0.45f});
+    context.drawText(caption_, plate, font, {1, 1, 1, 0.85f}, graphics::TextAlign::Center);
 }
 
 // A transform that only enlarges about the centre keeps the view covered; anything else

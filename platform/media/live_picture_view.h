@@ -29,6 +29,10 @@ class LivePictureView : public ui::View {
     const std::string& statusText() const { return statusText_; }
     void setStatusText(std::string text);
 
+    // A small word over the live picture saying what it is ("Test camera"); empty: none.
+    const std::string& caption() const { return caption_; }
+    void setCaption(std::string caption);
+
     // Grows with every change of what this view alone shows.
     std::uint64_t videoGeneration() const { return videoGeneration_; }
 
@@ -37,6 +41,7 @@ class LivePictureView : public ui::View {
   private:
     void drawFrame(graphics::DrawingContext& context) const;
     void drawStatus(graphics::DrawingContext& context) const;
+    void drawCaption(graphics::DrawingContext& context) const;
     bool frameCoversView() const;
     const graphics::Image& uprightFrame() const;
 
@@ -47,6 +52,7 @@ class LivePictureView : public ui::View {
     mutable graphics::ImagePtr uprightFrame_;
     foundation::AffineTransform previewTransform_;
     std::string statusText_ = "Starting camera…";
+    std::string caption_;
     std::uint64_t videoGeneration_ = 0;
 };
 

@@ -145,4 +145,23 @@ TEST(LivePictureView, ItsChangesCountApartFromTheViewTree) {
     EXPECT_EQ(screen.live->videoGeneration(), video + 3);
 }
 
+// The caption says what the picture is, low on the left over it; without a picture the
+// status alone speaks.
+TEST(LivePictureView, ACaptionShowsOverTheLivePictureOnly) {
+    auto window = std::make_shared<Window>();
+    auto live = std::make_shared<LivePictureView>(Rect{0, 0, 320, 480});
+    window->addSubview(live);
+    live->setCameraFrame(solidPicture(64, 96, kGreen));
+    const auto generation = live->videoGeneration();
+    live->setCaption("Test camera");
+    EXPECT_GT(live->videoGeneration(), generation);
+    const auto captioned = drawScreen(*window);
+    EXPECT_NE(pixelAt(*captioned, 10, 409), kGreen);  // the caption's plate
+    EXPECT_EQ(pixelAt(*captioned, 160, 240), kGreen);
+
+    live->setCameraFrame(nullptr);
+    const auto dark = drawScreen(*window);
+    EXPECT_EQ(pixelAt(*dark, 10, 409), pixelAt(*dark, 300, 409));
+}
+
 }  // namespace
