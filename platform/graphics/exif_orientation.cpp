@@ -52,7 +52,9 @@ ImageOrientation readExifOrientation(std::span<const std::uint8_t> jpeg) {
 }
 
 std::vector<std::uint8_t> withExifOrientation(std::span<const std::uint8_t> jpeg, int value) {
-    return withExif(jpeg, {.orientation = value, .thumbnail = {}});
+    ExifFields fields;
+    fields.orientation = value;
+    return withExif(jpeg, fields);
 }
 
 }  // namespace platform::graphics

@@ -37,9 +37,16 @@ std::optional<std::vector<std::uint8_t>> readExifThumbnail(std::span<const std::
 std::vector<std::uint8_t> withExifThumbnail(std::span<const std::uint8_t> jpeg,
                                             std::span<const std::uint8_t> thumbnailJpeg,
                                             ImageOrientation orientation) {
+    return withExifThumbnail(jpeg, thumbnailJpeg, orientation, {});
+}
+
+std::vector<std::uint8_t> withExifThumbnail(std::span<const std::uint8_t> jpeg,
+                                            std::span<const std::uint8_t> thumbnailJpeg,
+                                            ImageOrientation orientation, ExifFields fields) {
     const bool fits = thumbnailJpeg.size() <= kMaxExifThumbnailBytes;
-    return withExif(jpeg, {.orientation = exifFromOrientation(orientation),
-                           .thumbnail = fits ? thumbnailJpeg : std::span<const std::uint8_t>()});
+    fields.orientation = exifFromOrientation(orientation);
+    fields.thumbnail = fits ? thumbnailJpeg : std::span<const std::uint8_t>();
+    return withExif(jpeg, fields);
 }
 
 }  // namespace platform::graphics

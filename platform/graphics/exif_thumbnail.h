@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/graphics/exif_writer.h"
 #include "platform/graphics/image.h"
 
 namespace platform::graphics {
@@ -21,5 +22,9 @@ inline constexpr std::size_t kMaxExifThumbnailBytes = 60000;
 std::vector<std::uint8_t> withExifThumbnail(std::span<const std::uint8_t> jpeg,
                                             std::span<const std::uint8_t> thumbnailJpeg,
                                             ImageOrientation orientation);
+// The same with the other fields given: the thumbnail and orientation of `fields` are these.
+std::vector<std::uint8_t> withExifThumbnail(std::span<const std::uint8_t> jpeg,
+                                            std::span<const std::uint8_t> thumbnailJpeg,
+                                            ImageOrientation orientation, ExifFields fields);
 
 }  // namespace platform::graphics

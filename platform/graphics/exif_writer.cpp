@@ -3,8 +3,10 @@
 #include <libexif/exif-data.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -16,6 +18,7 @@ namespace {
 constexpr ExifByteOrder kByteOrder = EXIF_BYTE_ORDER_MOTOROLA;
 // JPEG's compression code in a TIFF directory.
 constexpr ExifShort kJpegCompression = 6;
+constexpr ExifShort kSrgb = 1;
 
 struct ExifDataDeleter {
     void operator()(ExifData* data) const { exif_data_unref(data); }
@@ -36,6 +39,35 @@ void addShort(ExifContent* directory, ExifTag tag, ExifShort value) {
     exif_set_short(entry->data, kByteOrder, value);
 }
 
+void addLong(ExifContent* directory, ExifTag tag, ExifLong value) {
+    ExifEntry* entry = addEntry(directory, tag);
+    if (!entry->data) throw std::bad_alloc();
+    if (entry->format == EXIF_FORMAT_SHORT)
+        exif_set_short(entry->data, kByteOrder, static_cast<ExifShort>(value));
+    else
+        exif_set_long(entry->data, kByteOrder, value);
+}
+
+// Text, with its closing zero, in memory the block frees with its own allocator (malloc's).
+void addText(ExifContent* directory, ExifTag tag, const std::string& text) {
+    if (text.empty()) return;
+    ExifEntry* entry = exif_entry_new();
+    if (!entry) throw std::bad_alloc();
+    auto* data = static_cast<unsigned char*>(std::malloc(text.size() + 1));
+    if (!data) {
+        exif_entry_unref(entry);
+        throw std::bad_alloc();
+    }
+    std::memcpy(data, text.c_str(), text.size() + 1);
+    entry->tag = tag;
+    entry->format = EXIF_FORMAT_ASCII;
+    entry->components = text.size() + 1;
+    entry->size = static_cast<unsigned int>(text.size() + 1);
+    entry->data = data;
+    exif_content_add_entry(directory, entry);
+    exif_entry_unref(entry);
+}
+
 // libexif writes the thumbnail's offset and length itself; the standard also asks every
 // thumbnail directory to say that it is a JPEG and at what resolution.
 void addThumbnail(ExifData* exif, std::span<const std::uint8_t> thumbnail) {
@@ -54,6 +86,19 @@ void addThumbnail(ExifData* exif, std::span<const std::uint8_t> thumbnail) {
 
 }  // namespace
 
+ExifMoment ExifMoment::of(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char time[32];
+    std::strftime(time, sizeof time, "%Y:%m:%d %H:%M:%S", &local);
+    const int minutes = static_cast<int>(std::labs(local.tm_gmtoff) / 60 % (24 * 60));
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", local.tm_gmtoff < 0 ? '-' : '+',
+                  minutes / 60, minutes % 60);
+    return {time, zone};
+}
+
 std::vector<std::uint8_t> withExif(std::span<const std::uint8_t> jpeg, const ExifFields& fields) {
     if (fields.thumbnail.size() > 0xFFFF) throw std::length_error("EXIF thumbnail too large");
     std::unique_ptr<ExifData, ExifDataDeleter> exif(exif_data_new());
@@ -66,6 +111,31 @@ std::vector<std::uint8_t> withExif(std::span<const std::uint8_t> jpeg, const Exi
     for (const ExifTag tag : {EXIF_TAG_X_RESOLUTION, EXIF_TAG_Y_RESOLUTION,
                               EXIF_TAG_RESOLUTION_UNIT, EXIF_TAG_YCBCR_POSITIONING})
         addEntry(picture, tag);
+    addText(picture, EXIF_TAG_MAKE, fields.make);
+    addText(picture, EXIF_TAG_MODEL, fields.model);
+    addText(picture, EXIF_TAG_SOFTWARE, fields.software);
+    ExifContent* photo = exif->ifd[EXIF_IFD_EXIF];
+    if (fields.taken) {
+        addText(picture, EXIF_TAG_DATE_TIME, fields.taken->localTime);
+        addText(photo, EXIF_TAG_DATE_TIME_ORIGINAL, fields.taken->localTime);
+        addText(photo, EXIF_TAG_DATE_TIME_DIGITIZED, fields.taken->localTime);
+        addText(photo, EXIF_TAG_OFFSET_TIME, fields.taken->offset);
+        addText(photo, EXIF_TAG_OFFSET_TIME_ORIGINAL, fields.taken->offset);
+        addText(photo, EXIF_TAG_OFFSET_TIME_DIGITIZED, fields.taken->offset);
+    }
+    if (fields.pixelWidth > 0 && fields.pixelHeight > 0) {
+        addLong(photo, EXIF_TAG_PIXEL_X_DIMENSION, static_cast<ExifLong>(fields.pixelWidth));
+        addLong(photo, EXIF_TAG_PIXEL_Y_DIMENSION, static_cast<ExifLong>(fields.pixelHeight));
+    }
+    if (fields.taken || fields.pixelWidth > 0) {
+        // The time offsets came with version 2.31 of the standard; the pixels are sRGB.
+        ExifEntry* version = addEntry(photo, EXIF_TAG_EXIF_VERSION);
+        if (!version->data || version->size != 4) throw std::bad_alloc();
+        std::memcpy(version->data, "0231", 4);
+        addShort(photo, EXIF_TAG_COLOR_SPACE, kSrgb);
+        addEntry(photo, EXIF_TAG_COMPONENTS_CONFIGURATION);
+        addEntry(photo, EXIF_TAG_FLASH_PIX_VERSION);
+    }
     if (!fields.thumbnail.empty()) addThumbnail(exif.get(), fields.thumbnail);
 
     unsigned char* block = nullptr;

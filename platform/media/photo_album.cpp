@@ -49,8 +49,10 @@ bool isAlbumPicture(const std::filesystem::directory_entry& entry) {
 constexpr int kExifThumbnailSide = 160;
 constexpr int kExifThumbnailQuality = 80;
 
-// The album stores what the user saw: a tagged picture is turned upright first.
+// The album stores what the user saw: a tagged picture is turned upright first. Its EXIF
+// block says when it was taken, its size, and what made it; the pixels are untouched.
 std::optional<std::vector<std::uint8_t>> encodeForAlbum(const graphics::ImagePtr& picture,
+                                                        std::chrono::system_clock::time_point taken,
                                                         std::string& error) {
     graphics::ImagePtr upright = picture;
     if (picture->imageOrientation() != graphics::ImageOrientation::Up)
@@ -62,10 +64,17 @@ std::optional<std::vector<std::uint8_t>> encodeForAlbum(const graphics::ImagePtr
     }
     const graphics::EncodeResult thumbnail = graphics::encodeJpeg(
         uprightWithin(upright, kExifThumbnailSide)->pixels(), kExifThumbnailQuality);
+    graphics::ExifFields fields;
+    fields.taken = graphics::ExifMoment::of(taken);
+    fields.pixelWidth = upright->pixels().width();
+    fields.pixelHeight = upright->pixels().height();
+    fields.software = "Orvex " ORVEX_VERSION;
     // A photograph without its thumbnail is still the photograph.
-    if (!thumbnail) return std::move(encoded.value());
-    return graphics::withExifThumbnail(encoded.value(), thumbnail.value(),
-                                       graphics::ImageOrientation::Up);
+    const std::span<const std::uint8_t> small =
+        thumbnail ? std::span<const std::uint8_t>(thumbnail.value())
+                  : std::span<const std::uint8_t>();
+    return graphics::withExifThumbnail(encoded.value(), small, graphics::ImageOrientation::Up,
+                                       fields);
 }
 
 // A photograph from start to end: the markers that open and close it, and a decoder that
@@ -124,10 +133,12 @@ std::filesystem::path PhotoAlbum::folder() const {
 }
 
 void PhotoAlbum::save(graphics::ImagePtr picture, Completion completion) {
+    const auto taken = wallClock_();
     Job job{Task::Save,
             std::move(picture),
             folder(),
-            photoStem(wallClock_()),
+            photoStem(taken),
+            taken,
             std::move(completion),
             loop_.beginBackgroundWork()};
     {
@@ -138,7 +149,7 @@ void PhotoAlbum::save(graphics::ImagePtr picture, Completion completion) {
 }
 
 void PhotoAlbum::requestRetry() {
-    Job job{Task::Retry, nullptr, {}, {}, nullptr, loop_.beginBackgroundWork()};
+    Job job{Task::Retry, nullptr, {}, {}, {}, nullptr, loop_.beginBackgroundWork()};
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(job));
@@ -173,7 +184,7 @@ void PhotoAlbum::saveOnWriter(Job& job) {
     std::string error;
     std::optional<std::vector<std::uint8_t>> bytes;
     try {
-        bytes = encodeForAlbum(job.picture, error);
+        bytes = encodeForAlbum(job.picture, job.taken, error);
     } catch (const std::exception& e) {  // out of memory for the turned copy, say
         error = e.what();
     }

@@ -88,6 +88,7 @@ class PhotoAlbum {
         graphics::ImagePtr picture;
         std::filesystem::path folder;
         std::string stem;
+        std::chrono::system_clock::time_point taken;
         Completion completion;
         foundation::RunLoop::BackgroundWork work;
     };

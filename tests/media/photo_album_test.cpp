@@ -21,6 +21,7 @@
 #include <thread>
 #include <tuple>
 
+#include "imaging/scale_and_rotate_image.h"
 #include "platform/foundation/log.h"
 #include "platform/graphics/decode_image.h"
 #include "platform/graphics/exif_thumbnail.h"
@@ -172,15 +173,17 @@ TEST_F(PhotoAlbumTest, SavesInTheSameMillisecondGetTheirOwnFiles) {
     EXPECT_EQ(static_cast<mode_t>(permissions) & 0777, 0666 & ~mask);
 }
 
-TEST_F(PhotoAlbumTest, SavedPhotosCarryAnUprightExifThumbnail) {
+TEST_F(PhotoAlbumTest, SavedPhotosCarryTheirMomentSizeMakerAndAnUprightExifThumbnail) {
     // Stored sideways with four coloured quadrants, so that the turn shows in the thumbnail.
     auto stored = std::make_shared<PixelBuffer>(300, 200, PixelBuffer::Format::Rgb24);
     const std::uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 300; ++x) stored->setPixel(x, y, colours[(y >= 100) * 2 + (x >= 150)]);
     PhotoAlbum album(root_ / "album", root_ / "fallback", loop_);
-    album.save(std::make_shared<Image>(stored, platform::graphics::ImageOrientation::Right, 1.0f),
-               nullptr);
+    album.setWallClock([] { return marchFifth(9, 30, 0); });
+    const auto sideways =
+        std::make_shared<Image>(stored, platform::graphics::ImageOrientation::Right, 1.0f);
+    album.save(sideways, nullptr);
     finishSaves();
     ASSERT_EQ(album.pictures().size(), 1u);
     const fs::path saved = album.pictures()[0];
@@ -215,6 +218,32 @@ TEST_F(PhotoAlbumTest, SavedPhotosCarryAnUprightExifThumbnail) {
     ASSERT_EQ(extracted.status, 0) << "exiftool is missing: run scripts/install-deps";
     EXPECT_EQ(std::vector<std::uint8_t>(extracted.output.begin(), extracted.output.end()),
               *embedded);
+
+    // ... and the rest of the block, as galleries read it.
+    const auto tags = independent_tools::run(
+        "exiftool -s3 -DateTimeOriginal -CreateDate -OffsetTimeOriginal -ExifImageWidth "
+        "-ExifImageHeight -Software -Orientation# " +
+        independent_tools::quoted(saved.string()));
+    const std::time_t moment = std::chrono::system_clock::to_time_t(marchFifth(9, 30, 0));
+    std::tm local{};
+    localtime_r(&moment, &local);
+    char zone[8];
+    std::strftime(zone, sizeof zone, "%z", &local);  // +0100
+    const std::string offset = std::string(zone, 3) + ":" + (zone + 3);
+    EXPECT_EQ(tags.output, std::string("2024:03:05 09:30:00\n2024:03:05 09:30:00\n") + offset +
+                               "\n200\n300\nOrvex " ORVEX_VERSION "\n1\n");
+
+    // The block is all that was added: the picture's own data is what the encoder made.
+    const auto plain =
+        platform::graphics::encodeJpeg(imaging::scaleAndRotateImage(*sideways)->pixels(), 95);
+    ASSERT_TRUE(plain);
+    ASSERT_GT(bytes.size(), 6u);
+    ASSERT_EQ(bytes[3], 0xE1);  // the EXIF segment follows the start marker
+    const std::size_t segment = 2 + (std::size_t{bytes[4]} << 8 | bytes[5]);
+    std::vector<std::uint8_t> withoutExif(bytes.begin(), bytes.begin() + 2);
+    withoutExif.insert(withoutExif.end(), bytes.begin() + 2 + static_cast<long>(segment),
+                       bytes.end());
+    EXPECT_EQ(withoutExif, plain.value());
 }
 
 TEST_F(PhotoAlbumTest, CompletionsRunOnTheLoopInTheOrderOfTheSaves) {
