@@ -12,6 +12,8 @@ nlohmann::json soundCounts(const capture::OrvexViewController& screen) {
     nlohmann::json sounds = nlohmann::json::object();
     for (const auto& p : {screen.player, screen.beep, screen.slide})
         if (p) sounds[p->name()] = p->playCount();
+    if (screen.picker && screen.picker->shutterSound())
+        sounds["shutter"] = screen.picker->shutterSound()->playCount();
     return sounds;
 }
 

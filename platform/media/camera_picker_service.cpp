@@ -8,6 +8,7 @@
 #include "platform/media/album_browser.h"
 #include "platform/media/live_picture_view.h"
 #include "platform/media/shared_album.h"
+#include "platform/media/sound_player.h"
 #include "platform/ui/image_named.h"
 #include "platform/ui/label.h"
 
@@ -167,7 +168,18 @@ void CameraPickerService::setCameraFlashMode(int mode) {
     flashMode_ = mode;
 }
 
+void CameraPickerService::showShutter() {
+    if (!shutterSound_) {
+        const auto path = foundation::Bundle::main().pathForResource("shutter", "wav");
+        shutterSound_ = SoundPlayer::withContentsOfFile(path.value_or("shutter.wav"));
+        shutterSound_->prepareToPlay();
+    }
+    shutterSound_->play();
+    if (liveView_) liveView_->flash(foundation::RunLoop::main().now());
+}
+
 void CameraPickerService::takePicture() {
+    showShutter();
     auto camera = sharedCamera();
     std::weak_ptr<CameraPickerService> weak =
         std::static_pointer_cast<CameraPickerService>(shared_from_this());

@@ -14,6 +14,7 @@ namespace platform::media {
 class AlbumBrowser;
 class CameraPickerService;
 class LivePictureView;
+class SoundPlayer;
 
 // What a picker delivers; the original picture is under this key.
 using MediaInfo = std::map<std::string, graphics::ImagePtr>;
@@ -64,6 +65,8 @@ class CameraPickerService : public ui::NavigationController {
     bool isAwaitingFirstFrame() const;
     // Pictures taken and not yet delivered.
     int picturesPending() const { return picturesPending_; }
+    // The sound takePicture plays; null until the first picture is taken.
+    const std::shared_ptr<SoundPlayer>& shutterSound() const { return shutterSound_; }
 
     // The library's choices, as a user makes them in the album.
     void pickImage(graphics::ImagePtr image);
@@ -78,6 +81,9 @@ class CameraPickerService : public ui::NavigationController {
   private:
     std::shared_ptr<LivePictureView> liveView();
     void startCamera();
+    // What a camera gives at the moment of a shot: the shutter's sound and a flash of the
+    // live picture, neither of which holds the picture back.
+    void showShutter();
 
     std::weak_ptr<ImagePickerDelegate> delegate_;
     SourceType sourceType_ = SourceType::PhotoLibrary;
@@ -87,6 +93,7 @@ class CameraPickerService : public ui::NavigationController {
     foundation::AffineTransform transform_;
     std::shared_ptr<LivePictureView> liveView_;
     std::shared_ptr<AlbumBrowser> albumBrowser_;
+    std::shared_ptr<SoundPlayer> shutterSound_;
 };
 
 }  // namespace platform::media

@@ -6,6 +6,7 @@
 
 #include "imaging/fill_rect.h"
 #include "imaging/orient_pixels.h"
+#include "platform/foundation/run_loop.h"
 #include "platform/graphics/drawing_context.h"
 
 namespace platform::media {
@@ -19,6 +20,7 @@ constexpr float kStatusMargin = 40.0f;
 constexpr float kStatusLineHeight = 20.0f;
 // The caption sits above the tab bar, below the zoom slider.
 constexpr float kCaptionBottom = 80.0f;
+constexpr double kFlashSeconds = 0.25;
 
 bool startsCharacter(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
@@ -86,6 +88,15 @@ void LivePictureView::setCaption(std::string caption) {
     ++videoGeneration_;
 }
 
+void LivePictureView::flash(double now) {
+    flashStart_ = now;
+    ++videoGeneration_;
+}
+
+bool LivePictureView::changesWithTime(double now) const {
+    return flashStart_ && now < *flashStart_ + kFlashSeconds;
+}
+
 void LivePictureView::draw(graphics::DrawingContext& context) const {
     context.save();
     context.clip(bounds());
@@ -96,6 +107,12 @@ void LivePictureView::draw(graphics::DrawingContext& context) const {
     }
     context.restore();
     if (cameraFrame_ && !caption_.empty()) drawCaption(context);
+    const double now = foundation::RunLoop::main().now();
+    if (changesWithTime(now)) {
+        const double left = 1.0 - (now - *flashStart_) / kFlashSeconds;
+        context.fillRect(bounds(), graphics::Color::white().withAlpha(
+                                       static_cast<float>(std::clamp(left, 0.0, 1.0) * 0.85)));
+    }
 }
 
 // Small and pale, low on the left above the tab bar: there, but not in the way.

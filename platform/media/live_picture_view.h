@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/geometry.h"
@@ -29,6 +30,11 @@ class LivePictureView : public ui::View {
     const std::string& statusText() const { return statusText_; }
     void setStatusText(std::string text);
 
+    // The picture flashes white and fades back within a quarter of a second, as a shutter
+    // closing and opening again; from `now` on the main loop's clock.
+    void flash(double now);
+    bool changesWithTime(double now) const override;
+
     // A small word over the live picture saying what it is ("Test camera"); empty: none.
     const std::string& caption() const { return caption_; }
     void setCaption(std::string caption);
@@ -53,6 +59,7 @@ class LivePictureView : public ui::View {
     foundation::AffineTransform previewTransform_;
     std::string statusText_ = "Starting camera…";
     std::string caption_;
+    std::optional<double> flashStart_;
     std::uint64_t videoGeneration_ = 0;
 };
 

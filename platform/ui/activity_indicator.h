@@ -25,6 +25,7 @@ class ActivityIndicator : public View {
     foundation::Rect drawnBounds() const;
 
     void draw(graphics::DrawingContext& context) const override;
+    bool changesWithTime(double) const override { return animating_; }
 
   private:
     Style style_ = Style::WhiteLarge;

@@ -75,6 +75,9 @@ class View : public Responder, public std::enable_shared_from_this<View> {
 
     // Drawing: what the view itself shows, in its own coordinates, before its subviews.
     virtual void draw(graphics::DrawingContext&) const {}
+    // True while what the view draws of itself changes with time alone (a turning spinner,
+    // a fading flash), so that the screen is composed again until it stops.
+    virtual bool changesWithTime(double /*now*/) const { return false; }
     // Something this view shows changed: the window composes a new frame.
     void setNeedsDisplay();
     // Grows with every change of anything drawn; the screen redraws when it moved.

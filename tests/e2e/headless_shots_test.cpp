@@ -140,6 +140,23 @@ TEST_F(HeadlessShotsTest, MalformedCommandsAreReportedByLineAndTheScriptGoesOn) 
     EXPECT_EQ(run.states().size(), 1u);
 }
 
+// A shot sounds the shutter and flashes the live picture white for a moment, and the
+// photograph is taken all the same.
+TEST_F(HeadlessShotsTest, AShotSoundsTheShutterAndFlashesThePicture) {
+    const auto during = album / "during.png", after = album / "after.png";
+    const auto run = shoot("wait 0.3\ntap 160 200\nwait 0.05\nscreenshot " + during.string() +
+                           "\nwait 0.4\nscreenshot " + after.string() + "\nwait 3\nstate\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.states().at(0)["sounds"]["shutter"], 1);
+    EXPECT_EQ(run.states().at(0)["saved"], 1);
+    const auto brightness = [](const std::filesystem::path& path) {
+        const auto pixel =
+            platform::graphics::decodeImageFile(path).value()->pixels().pixel(160, 380);
+        return (pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF);
+    };
+    EXPECT_GT(brightness(during), brightness(after) + 200);
+}
+
 // The screens' developer lines are shown only on request; where a photo went always is.
 TEST_F(HeadlessShotsTest, DeveloperLinesOnlyWhenAskedForAndTheSavedPhotoAlways) {
     const std::string script = "wait 0.2\ntap 160 200\nwait 3\n";

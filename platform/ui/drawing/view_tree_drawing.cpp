@@ -81,8 +81,9 @@ foundation::Rect united(const foundation::Rect& a, const foundation::Rect& b) {
 bool addTurning(const View& view, double now, std::optional<TurningSpinners>& turning) {
     if (view.isHidden()) return true;
     if (view.isAnimating(now)) return false;
-    if (auto* spinner = dynamic_cast<const ActivityIndicator*>(&view);
-        spinner && spinner->isAnimating()) {
+    auto* spinner = dynamic_cast<const ActivityIndicator*>(&view);
+    if (!spinner && view.changesWithTime(now)) return false;
+    if (spinner && spinner->isAnimating()) {
         const auto bounds = spinner->drawnBounds();
         const auto a = view.convertToWindow(bounds.origin);
         const auto b = view.convertToWindow({bounds.maxX(), bounds.maxY()});
@@ -108,10 +109,7 @@ std::optional<TurningSpinners> turningSpinners(const View& root, double now) {
 
 bool treeIsAnimating(const View& root, double now) {
     if (root.isHidden()) return false;
-    if (root.isAnimating(now)) return true;
-    if (auto* spinner = dynamic_cast<const ActivityIndicator*>(&root);
-        spinner && spinner->isAnimating())
-        return true;
+    if (root.isAnimating(now) || root.changesWithTime(now)) return true;
     for (const auto& subview : root.subviews())
         if (treeIsAnimating(*subview, now)) return true;
     return false;
