@@ -94,8 +94,8 @@ ExifMoment ExifMoment::of(std::chrono::system_clock::time_point when) {
     std::strftime(time, sizeof time, "%Y:%m:%d %H:%M:%S", &local);
     const int minutes = static_cast<int>(std::labs(local.tm_gmtoff) / 60 % (24 * 60));
     char zone[16];
-    std::snprintf(zone, sizeof zone, "%c%02d:%02d", local.tm_gmtoff < 0 ? '-' : '+',
-                  minutes / 60, minutes % 60);
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", local.tm_gmtoff < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
     return {time, zone};
 }
 
