@@ -124,6 +124,9 @@ int applicationMain(int argc, char** argv) {
         std::cerr << "orvex: cannot start: " << e.what() << std::endl;
         return 1;
     }
+    platform::foundation::logInfo("Orvex " ORVEX_VERSION ": camera %@; photos go to %@",
+                                  platform::media::CameraPickerService::cameraDescription(),
+                                  platform::media::sharedAlbum().folder().string());
     const int status =
         window ? runWindow(*application, *window) : runHeadless(*application, options);
     // The camera's threads post to the main loop: close it while the loop still exists.

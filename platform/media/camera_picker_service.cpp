@@ -76,6 +76,11 @@ bool CameraPickerService::isAwaitingFirstFrame() const {
     return camera->state() == CameraState::Loading || camera->state() == CameraState::Ready;
 }
 
+std::string CameraPickerService::cameraDescription() {
+    const auto& camera = sharedCamera();
+    return camera ? camera->description() : std::string();
+}
+
 bool CameraPickerService::isFlashAvailableForCameraDevice(int device) {
     if (device != 0) return false;
     auto& camera = sharedCamera();

@@ -46,6 +46,8 @@ class CameraPickerService : public ui::NavigationController {
     // after failures, hand over a ReconnectingCameraSource. Null closes the camera.
     static void useCamera(std::shared_ptr<CameraSource> camera);
     static bool isFlashAvailableForCameraDevice(int device);
+    // The camera in use, as the log names it; empty before one is opened.
+    static std::string cameraDescription();
 
     void setDelegate(std::weak_ptr<ImagePickerDelegate> delegate) {
         delegate_ = std::move(delegate);

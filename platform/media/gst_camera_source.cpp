@@ -96,7 +96,7 @@ GstCameraSource::GstCameraSource(const CameraOptions& options, foundation::RunLo
         options.patience);
     ends->pipeline = pipeline_;
     ends->delivery = delivery_;
-    foundation::log("Camera: %@", choice.description);
+    foundation::logDebug("Camera: %@", choice.description);
     if (!pipeline_) {
         delivery_->fail(CameraState::Failed, failure);
         return;

@@ -50,7 +50,7 @@ TEST_F(CameraFaultsTest, ACameraThatSendsNothingNeverHoldsTheScreen) {
 // A pipeline that ends is opened again and again; a shot while it is away is missed, not
 // the frozen last frame saved.
 TEST_F(CameraFaultsTest, ACameraThatStopsGivesNoStalePictureAndIsOpenedAgain) {
-    const auto result = run("--camera 'pipeline:videotestsrc num-buffers=30'",
+    const auto result = run("--verbose --camera 'pipeline:videotestsrc num-buffers=30'",
                             "wait 2\ntap 160 200\nwait 4\nstate\n");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(picturesIn(album).empty());

@@ -169,6 +169,10 @@ TEST_F(HeadlessShotsTest, DeveloperLinesOnlyWhenAskedForAndTheSavedPhotoAlways) 
         EXPECT_NE(run->err.find("photo saved: " + album.string() + "/IMG_"), std::string::npos)
             << run->err;
     }
+    EXPECT_NE(quiet.err.find("Orvex " ORVEX_VERSION ": camera test camera; photos go to " +
+                             album.string()),
+              std::string::npos)
+        << quiet.err;
     EXPECT_EQ(quiet.err.find("Should save"), std::string::npos) << quiet.err;
     EXPECT_EQ(quiet.err.find("TOUCH!"), std::string::npos) << quiet.err;
     EXPECT_NE(verbose.err.find("Should save"), std::string::npos) << verbose.err;
