@@ -13,15 +13,7 @@ namespace {
 using namespace camera_test;
 using platform::foundation::SystemLog;
 using platform::foundation::VirtualClock;
-using platform::graphics::Image;
-using platform::graphics::ImageOrientation;
-using platform::graphics::PixelBuffer;
 using platform::media::ScriptedCameraSource;
-
-ImagePtr picture() {
-    return std::make_shared<Image>(std::make_shared<PixelBuffer>(4, 3, PixelBuffer::Format::Rgb24),
-                                   ImageOrientation::Up, 1.0f);
-}
 
 // Frames every 30 ms keep the camera ready; when they stop it fails.
 TEST(CameraDelivery, ACameraThatFallsSilentFails) {

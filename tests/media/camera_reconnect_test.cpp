@@ -15,16 +15,8 @@ namespace {
 using namespace camera_test;
 using platform::foundation::SystemLog;
 using platform::foundation::VirtualClock;
-using platform::graphics::Image;
-using platform::graphics::ImageOrientation;
-using platform::graphics::PixelBuffer;
 using platform::media::ReconnectingCameraSource;
 using platform::media::ScriptedCameraSource;
-
-ImagePtr picture() {
-    return std::make_shared<Image>(std::make_shared<PixelBuffer>(4, 3, PixelBuffer::Format::Rgb24),
-                                   ImageOrientation::Up, 1.0f);
-}
 
 // Scripted cameras opened one after another, as the reconnecting camera asks for them.
 // Only the newest is still alive: the reconnecting camera owns it.

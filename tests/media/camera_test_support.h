@@ -68,4 +68,12 @@ struct CameraLog {
     }
 };
 
+// A frame for a scripted camera: what matters is which one it is, not what it shows.
+inline ImagePtr picture() {
+    using platform::graphics::PixelBuffer;
+    return std::make_shared<platform::graphics::Image>(
+        std::make_shared<PixelBuffer>(4, 3, PixelBuffer::Format::Rgb24),
+        platform::graphics::ImageOrientation::Up, 1.0f);
+}
+
 }  // namespace camera_test
