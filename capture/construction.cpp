@@ -129,8 +129,8 @@ void OrvexViewController::viewDidLoad() {
     buildFlashButton();
 
     for (const auto& view : std::initializer_list<std::shared_ptr<platform::ui::View>>{
-             back, bSlider, sidebar, www, side, timer1, timer2, timer3, timer4, timer5, camera3Mpx,
-             camera5Mpx, camera7Mpx, tabBar})
+             back, bSlider, sidebar, www, side, timer1, timer2, timer3, timer4, timer5,
+             countdownHint, camera3Mpx, camera5Mpx, camera7Mpx, tabBar})
         main->addSubview(view);
 
     preview = preview::Preview::fromInterfaceResource("Preview");
@@ -202,6 +202,13 @@ void OrvexViewController::buildSidebarButtons() {
     for (const auto& b : presets) (this->*b.field)->setBackgroundImage(imageNamed(b.picture));
     for (const auto& b : timers) (this->*b.field)->setFrame(b.frame);
     for (const auto& b : presets) (this->*b.field)->setFrame(b.frame);
+
+    countdownHint = std::make_shared<platform::ui::Label>(Rect{-112, 200, 102, 110});
+    countdownHint->setText(platform::foundation::Bundle::main().localizedStringForKey(
+        "Countdowns\nare set in\nTimer and\nTimer Loop"));
+    countdownHint->setFontSize(12.0f);
+    countdownHint->setTextAlignment(platform::ui::TextAlignment::Center);
+    countdownHint->setTextColor({1.0f, 1.0f, 1.0f, 0.55f});
 }
 
 void OrvexViewController::buildFlashButton() {

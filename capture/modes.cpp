@@ -22,7 +22,7 @@ void OrvexViewController::arrangeForQuickShot() {
     side->setHidden(false);
     bSlider->setHidden(true);
     back->setHidden(true);
-    for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(true);
+    showCountdownLengths(false);
     main->setHidden(false);
     zoomReset();
 }
@@ -79,7 +79,7 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
         back->setHidden(true);
         zoomReset();
         setTimerPictures(false, 1);
-        for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(false);
+        showCountdownLengths(true);
         aTimer = 1;
     }
     if (selectedTag() == TimerLoop) {
@@ -94,7 +94,7 @@ void OrvexViewController::tabBarDidSelectItem(platform::ui::TabBar&, platform::u
         zoomReset();
         aTimer = 1;
         setTimerPictures(true, 1);
-        for (auto* t : {&timer1, &timer2, &timer3, &timer4, &timer5}) (*t)->setHidden(false);
+        showCountdownLengths(true);
     }
     if (selectedTag() == Library) {
         installLiveView();

@@ -138,6 +138,8 @@ class OrvexViewController : public platform::ui::ViewController,
     std::shared_ptr<platform::ui::Button> timer3;
     std::shared_ptr<platform::ui::Button> timer4;
     std::shared_ptr<platform::ui::Button> timer5;
+    // In the countdown lengths' place where a mode has none: where to find them.
+    std::shared_ptr<platform::ui::Label> countdownHint;
     std::shared_ptr<platform::ui::Label> timeRemain;
     std::shared_ptr<platform::ui::ImageView> imageView;
     std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator;
@@ -179,6 +181,7 @@ class OrvexViewController : public platform::ui::ViewController,
     std::shared_ptr<platform::media::SoundPlayer> makePlayer(const char* name);
     void slideSidebarGroup(float dx);
     void setTimerPictures(bool loopSet, int chosenTag);
+    void showCountdownLengths(bool shown);
     void setCountdownLength(bool loopSet);
     void takeCountdownDisplayOff();
     void putCountdownDisplayOn();

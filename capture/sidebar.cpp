@@ -31,7 +31,7 @@ void setChosenPicture(platform::ui::Control* sender, const char* stem) {
 void OrvexViewController::slideSidebarGroup(float dx) {
     for (const auto& member : std::initializer_list<std::shared_ptr<platform::ui::View>>{
              sidebar, www, side, camera3Mpx, camera5Mpx, camera7Mpx, timer1, timer2, timer3, timer4,
-             timer5}) {
+             timer5, countdownHint}) {
         const auto c = member->center();
         member->setCenter({c.x + dx, c.y});
     }
@@ -61,6 +61,11 @@ void OrvexViewController::setTimerPictures(bool loopSet, int chosenTag) {
     for (std::size_t i = 0; i < buttons.size(); ++i)
         buttons[i]->setBackgroundImage(
             imageNamed(pictureName(set[i], static_cast<int>(i) + 1 == chosenTag)));
+}
+
+void OrvexViewController::showCountdownLengths(bool shown) {
+    for (const auto& timer : {timer1, timer2, timer3, timer4, timer5}) timer->setHidden(!shown);
+    countdownHint->setHidden(shown);
 }
 
 void OrvexViewController::setTimer(platform::ui::Control* sender) {

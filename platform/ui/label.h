@@ -8,7 +8,7 @@ namespace platform::ui {
 
 enum class TextAlignment { Left, Center, Right };
 
-// A line of text (DejaVu Sans).
+// Text in DejaVu Sans: one line, or several separated by '\n'.
 class Label : public View {
   public:
     explicit Label(foundation::Rect frame = {});

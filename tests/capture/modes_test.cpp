@@ -16,15 +16,16 @@ class ModesTest : public CaptureScreenTest {
         auto& c = screen();
         return {c.timer1, c.timer2, c.timer3, c.timer4, c.timer5};
     }
+    // Where the countdown lengths are hidden, the hint saying where to find them shows.
     bool timersHidden() {
         for (auto& t : timers())
             if (!t->isHidden()) return false;
-        return true;
+        return !screen().countdownHint->isHidden();
     }
     bool timersShown() {
         for (auto& t : timers())
             if (t->isHidden()) return false;
-        return true;
+        return screen().countdownHint->isHidden();
     }
     void openSidebar() {
         tap(40, 218);  // the part of `side` that sticks out

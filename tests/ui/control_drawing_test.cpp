@@ -60,6 +60,18 @@ TEST(ControlDrawing, SelectedTabItemIsTintedApartFromTheOthers) {
     // The bar itself is dark.
     EXPECT_LT(brightness(pixelAt(*screen, 5, 428)), 120);
 
+    // A title too long for its slot (a translation) is made smaller, not run into the next.
+    items[0] = std::make_shared<platform::ui::TabBarItem>("Schnappschuss",
+                                                          solidPicture(30, 30, kGreen), 1);
+    bar->setItems(items);
+    auto longTitle = drawScreen(*window, 2.0f);
+    for (float y = 463; y < 475; y += 0.5f)
+        EXPECT_LT(brightness(pixelAt(*longTitle, 64, y)), 150) << y;
+    float brightest = 0;
+    for (float x = 2; x < 62; x += 0.5f)
+        brightest = std::max<float>(brightest, brightness(pixelAt(*longTitle, x, 469)));
+    EXPECT_GT(brightest, 300);  // still written
+
     // A bar that takes no touches asks to be drawn again, dimmed.
     const auto generation = platform::ui::View::displayGeneration();
     bar->setUserInteractionEnabled(false);
@@ -153,6 +165,16 @@ TEST(ControlDrawing, LabelTextFollowsItsAlignment) {
     label->setTextAlignment(platform::ui::TextAlignment::Right);
     auto right = drawScreen(*window);
     EXPECT_GT(firstInkX(*right, 120, row), 200.0f);
+
+    // Lines break at '\n', one above the other, the block centred in the label.
+    label->setFrame({0, 200, 320, 100});
+    label->setText("I\nI");
+    label->setTextAlignment(platform::ui::TextAlignment::Center);
+    auto lines = drawScreen(*window);
+    EXPECT_TRUE(hasInk(*lines, {140, 212, 40, 26}, kWhite));
+    EXPECT_TRUE(hasInk(*lines, {140, 262, 40, 26}, kWhite));
+    EXPECT_FALSE(hasInk(*lines, {0, 200, 320, 8}, kWhite));
+    EXPECT_FALSE(hasInk(*lines, {0, 292, 320, 8}, kWhite));
 }
 
 TEST(ControlDrawing, NavigationBarShowsTitleAndItems) {

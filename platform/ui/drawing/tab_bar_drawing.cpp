@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <string>
+
 #include "platform/graphics/drawing_context.h"
 #include "platform/ui/drawing/look.h"
 #include "platform/ui/tab_bar.h"
@@ -9,12 +12,24 @@ constexpr float kIconSide = 30.0f;
 constexpr float kIconTop = 6.0f;
 constexpr float kTitleHeight = 12.0f;
 constexpr float kTitleBottomMargin = 5.0f;
+constexpr float kTitleSideMargin = 2.0f;
+constexpr float kSmallestTitle = 7.0f;
 constexpr graphics::Color kSelectedPlate{1.0f, 1.0f, 1.0f, 0.08f};
 // A bar that takes no touches (during a shot or a countdown) shows its items faded.
 constexpr float kDisabledOpacity = 0.35f;
 
 graphics::Color faded(graphics::Color color, float opacity) {
     return color.withAlpha(color.alpha * opacity);
+}
+
+// The tab title's font, made smaller where a long title (a translation) would run into its
+// neighbours.
+graphics::Font titleFont(graphics::DrawingContext& context, const std::string& title,
+                         float slotWidth) {
+    const float room = slotWidth - 2 * kTitleSideMargin;
+    const float width = context.textWidth(title, look::kTabTitle);
+    if (width <= room) return look::kTabTitle;
+    return {std::max(kSmallestTitle, look::kTabTitle.size * room / width), look::kTabTitle.bold};
 }
 
 void drawItem(graphics::DrawingContext& context, const TabBarItem& item, foundation::Rect slot,
@@ -29,7 +44,8 @@ void drawItem(graphics::DrawingContext& context, const TabBarItem& item, foundat
     }
     const foundation::Rect titleBox{slot.x(), slot.maxY() - kTitleBottomMargin - kTitleHeight,
                                     slot.width(), kTitleHeight};
-    context.drawText(item.title(), titleBox, look::kTabTitle, tint, graphics::TextAlign::Center);
+    context.drawText(item.title(), titleBox, titleFont(context, item.title(), slot.width()), tint,
+                     graphics::TextAlign::Center);
 }
 }  // namespace
 
