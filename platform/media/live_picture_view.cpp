@@ -6,6 +6,7 @@
 
 #include "imaging/fill_rect.h"
 #include "imaging/orient_pixels.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/graphics/drawing_context.h"
 
@@ -65,6 +66,10 @@ LivePictureView::LivePictureView(foundation::Rect frame) : View(frame) {}
 
 void LivePictureView::setCameraFrame(graphics::ImagePtr frame) {
     if (frame == cameraFrame_) return;
+    if (frame && !shownAFrame_) {
+        shownAFrame_ = true;
+        foundation::logDebug("live picture: first camera frame");  // bench/startup waits for it
+    }
     cameraFrame_ = std::move(frame);
     uprightFrame_.reset();
     ++videoGeneration_;

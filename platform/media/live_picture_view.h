@@ -61,6 +61,7 @@ class LivePictureView : public ui::View {
     std::string caption_;
     std::optional<double> flashStart_;
     std::uint64_t videoGeneration_ = 0;
+    bool shownAFrame_ = false;
 };
 
 }  // namespace platform::media
