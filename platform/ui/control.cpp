@@ -17,29 +17,32 @@ bool Control::touchIsInside(const Touch& touch) const {
     return bounds().contains(touch.locationInView(this));
 }
 
-void Control::touchesBegan(const Touches& touches) {
-    highlighted_ = true;
+void Control::setHighlighted(bool highlighted) {
+    if (highlighted == highlighted_) return;
+    highlighted_ = highlighted;
     setNeedsDisplay();
+}
+
+void Control::touchesBegan(const Touches& touches) {
+    setHighlighted(true);
     if (!touches.empty()) trackTouch(touches.front().locationInView(this));
     sendActionsForControlEvents(ControlEventTouchDown);
 }
 
 void Control::touchesMoved(const Touches& touches) {
     if (touches.empty()) return;
-    highlighted_ = touchIsInside(touches.front());
+    setHighlighted(touchIsInside(touches.front()));
     trackTouch(touches.front().locationInView(this));
 }
 
 void Control::touchesEnded(const Touches& touches) {
     const bool inside = !touches.empty() && touchIsInside(touches.front());
-    highlighted_ = false;
-    setNeedsDisplay();
+    setHighlighted(false);
     if (inside) sendActionsForControlEvents(ControlEventTouchUpInside);
 }
 
 void Control::touchesCancelled(const Touches&) {
-    highlighted_ = false;
-    setNeedsDisplay();
+    setHighlighted(false);
 }
 
 }  // namespace platform::ui

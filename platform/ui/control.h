@@ -49,6 +49,8 @@ class Control : public View {
     std::size_t targetCount() const { return targets_.size(); }
 
     bool isHighlighted() const { return highlighted_; }
+    // Shaded while pressed with the finger on it; a change is drawn.
+    void setHighlighted(bool highlighted);
 
     void touchesBegan(const Touches& touches) override;
     void touchesMoved(const Touches& touches) override;

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace screen_pixels;
+using platform::foundation::Point;
 using platform::foundation::Rect;
 using platform::ui::Window;
 
@@ -100,6 +101,14 @@ TEST(ControlDrawing, ButtonShowsBackgroundPictureAndTitleAndShadesWhilePressed) 
     const Rgb shaded = pixelAt(*pressed, 102, 102);
     EXPECT_LT(shaded.b, 180) << shaded;
     EXPECT_GT(shaded.b, 100) << shaded;  // subtle, not black
+
+    // The finger sliding off and back on changes the shade, and each change is drawn.
+    for (const platform::foundation::Point at : {Point{250, 300}, Point{140, 120}}) {
+        const auto generation = platform::ui::View::displayGeneration();
+        window->touchMoved(at);
+        EXPECT_GT(platform::ui::View::displayGeneration(), generation);
+    }
+    EXPECT_TRUE(button->isHighlighted());
 
     window->touchUp({140, 120});
     EXPECT_TRUE(samePixels(*normal, *drawScreen(*window, 2.0f)));
