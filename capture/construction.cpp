@@ -219,6 +219,10 @@ void OrvexViewController::buildFlashButton() {
     flashButton->setFrame({240, 15, 68, 40});
     flashButton->setTitle(std::nullopt);
 
+    // The flash button shows for device models that sort, byte by byte, up to "iPhone3,1"
+    // ("iPhone2,1" does, "iPhone4,1" and a PC's "x86_64" do not). The second comparison,
+    // against "iPhone3.1" with a full stop, is meant as it stands: it decides nothing and
+    // only feeds the log line that says on which side of the reference a device fell.
     const std::string reference = "iPhone3,1";
     if (getSysInfoByName("hw.machine").compare(reference) <= 0) main->addSubview(flashButton);
     const int order = getSysInfoByName("hw.machine").compare("iPhone3.1");

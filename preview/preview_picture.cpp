@@ -38,7 +38,9 @@ struct Preview::Preparation {
     }
 };
 
-// The picture upright, its PNG and the picture decoded from that. Each copy is let go as
+// The picture upright, its PNG and the picture decoded from that. The round trip through PNG
+// is meant: what the preview shows is exactly what an e-mail attaches (the same bytes), so a
+// picture the encoder would spoil is seen spoiled before it is sent. Each copy is let go as
 // soon as the next is made, so that a large picture holds as little as it can at once; out
 // of memory, the picture is not shown and the log says why.
 Preview::PreparedPicture Preview::preparePicture(platform::graphics::ImagePtr picture) {
