@@ -6,7 +6,7 @@
 #include "app/interface_classes.h"
 #include "platform/foundation/bundle.h"
 #include "platform/media/save_problem_notice.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 
 namespace app {
 
@@ -31,7 +31,7 @@ std::string mainInterfaceName() {
 // The capture screen says why photographs cannot be saved, from the first failed save until
 // one is saved again (also by a later attempt of the album's own).
 void showSaveProblems(const std::shared_ptr<capture::OrvexViewController>& screen) {
-    auto& album = platform::media::sharedAlbum();
+    auto& album = platform::media::Services::current().album();
     std::weak_ptr<capture::OrvexViewController> weak = screen;
     album.setProblemHandler([weak](const std::optional<std::string>& cause) {
         if (auto shown = weak.lock(); shown && shown->main)

@@ -19,7 +19,7 @@
 #include "platform/graphics/memory_budget.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/mail_transport.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 #include "platform/ui/image_named.h"
 
 namespace app {
@@ -33,10 +33,6 @@ std::optional<platform::graphics::ImageOrientation> orientationNamed(const std::
     if (name == "left") return ImageOrientation::Left;
     if (name == "right") return ImageOrientation::Right;
     return std::nullopt;
-}
-
-void configureAlbum(const Options& options) {
-    if (!options.album.empty()) platform::media::sharedAlbum().setFolder(options.album);
 }
 
 void configureMail(const Options& options) {
@@ -65,14 +61,18 @@ void configurePlatform(const Options& options) {
     configureLog(options);
     if (options.memoryBudget != 0)
         platform::graphics::setMemoryBudget(std::uint64_t{options.memoryBudget} << 20);
-    auto& loop = platform::foundation::RunLoop::main();
-    if (options.virtualClock) loop.setClock(std::make_shared<platform::foundation::VirtualClock>());
-    platform::media::CameraOptions camera;
-    camera.device = options.camera;
-    camera.orientation = orientationNamed(options.cameraOrientation);
-    platform::media::CameraPickerService::setCameraOptions(std::move(camera));
-    configureAlbum(options);
     configureMail(options);
+}
+
+// The camera, the album and the clock of this run.
+platform::media::ServiceSettings serviceSettings(const Options& options) {
+    platform::media::ServiceSettings settings;
+    if (options.virtualClock)
+        settings.clock = std::make_shared<platform::foundation::VirtualClock>();
+    settings.camera.device = options.camera;
+    settings.camera.orientation = orientationNamed(options.cameraOrientation);
+    settings.album = options.album;
+    return settings;
 }
 
 int runHeadless(Application& application, const Options& options) {
@@ -102,6 +102,7 @@ int applicationMain(int argc, char** argv) {
     if (parsed.exitStatus) return *parsed.exitStatus;
     const Options& options = parsed.options;
     configurePlatform(options);
+    platform::media::Services services(serviceSettings(options));
     // The window decides the scale of the pictures, so it opens before anything loads them.
     std::unique_ptr<platform::display::SdlWindow> window;
     if (options.headless) {
@@ -126,12 +127,8 @@ int applicationMain(int argc, char** argv) {
     }
     platform::foundation::logInfo("Orvex " ORVEX_VERSION ": camera %@; photos go to %@",
                                   platform::media::CameraPickerService::cameraDescription(),
-                                  platform::media::sharedAlbum().folder().string());
-    const int status =
-        window ? runWindow(*application, *window) : runHeadless(*application, options);
-    // The camera's threads post to the main loop: close it while the loop still exists.
-    platform::media::CameraPickerService::useCamera(nullptr);
-    return status;
+                                  services.album().folder().string());
+    return window ? runWindow(*application, *window) : runHeadless(*application, options);
 }
 
 }  // namespace app

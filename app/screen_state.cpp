@@ -2,7 +2,7 @@
 
 #include "platform/media/album_browser.h"
 #include "platform/media/save_problem_notice.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 
 namespace app {
 
@@ -107,7 +107,7 @@ nlohmann::json describeState(const Application& application) {
                                                 : nlohmann::json(nullptr);
     // Photographs in the album or the fallback folder, held in memory for another attempt,
     // and lost.
-    const auto& album = platform::media::sharedAlbum();
+    const auto& album = platform::media::Services::current().album();
     state["saved"] = album.savedCount();
     state["pending"] = album.pendingCount();
     state["failed"] = album.failedCount();

@@ -19,7 +19,7 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/media/album_browser.h"
 #include "platform/media/camera_picker_service.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 #include "platform/ui/image_named.h"
 
 namespace {
@@ -37,7 +37,7 @@ const fs::path& benchFolder() {
 
 // An album of one 12 MP photo and 999 more names for it (hard links: the same bytes, as
 // many files as the browser lists), and a thumbnail cache of its own.
-void makeAlbum() {
+std::filesystem::path makeAlbum() {
     const fs::path album = benchFolder() / "album";
     fs::remove_all(album);
     fs::create_directories(album);
@@ -51,7 +51,7 @@ void makeAlbum() {
         std::snprintf(name, sizeof name, "IMG_%04d.jpg", i);
         fs::create_hard_link(first, album / name);
     }
-    platform::media::sharedAlbum().setFolder(album);
+    return album;
 }
 
 app::Application& application() {
@@ -59,8 +59,8 @@ app::Application& application() {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         setenv("XDG_CACHE_HOME", (benchFolder() / "cache").c_str(), 1);
         platform::ui::setScreenScale(2);
-        platform::media::CameraPickerService::setCameraOptions({"test", std::nullopt});
-        makeAlbum();
+        static platform::media::Services services(
+            {.camera = {.device = "test"}, .album = makeAlbum()});
         auto a = app::Application::launch();
         RunLoop::main().runFor(1.0);
         return a;

@@ -12,7 +12,7 @@
 #include "bench/heartbeat.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/camera_picker_service.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 
 namespace {
 
@@ -22,10 +22,9 @@ using platform::foundation::RunLoop;
 app::Application& application() {
     static std::unique_ptr<app::Application> launched = [] {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-        platform::media::CameraPickerService::setCameraOptions({"test", std::nullopt});
         const auto album = std::filesystem::temp_directory_path() / "orvex-bench-album";
         std::filesystem::remove_all(album);
-        platform::media::sharedAlbum().setFolder(album);
+        static platform::media::Services services({.camera = {.device = "test"}, .album = album});
         auto a = app::Application::launch();
         RunLoop::main().runFor(1.0);  // ready, with camera frames coming in
         return a;

@@ -23,9 +23,9 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/camera_picker_service.h"
-#include "platform/media/scripted_camera_source.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 #include "platform/ui/image_named.h"
+#include "tests/support/scripted_camera_source.h"
 
 namespace {
 
@@ -113,12 +113,13 @@ int main(int argc, char** argv) {
     platform::foundation::SystemLog::Capture log;
 
     auto& loop = RunLoop::main();
-    loop.setClock(std::make_shared<platform::foundation::VirtualClock>());
     platform::ui::setScreenScale(1);
     auto camera = std::make_shared<platform::media::ScriptedCameraSource>(loop);
-    platform::media::CameraPickerService::useCamera(camera);
-    auto& photoAlbum = platform::media::sharedAlbum();
-    photoAlbum.setFolder(album);
+    auto world = std::make_unique<platform::media::Services>(platform::media::ServiceSettings{
+        .clock = std::make_shared<platform::foundation::VirtualClock>(),
+        .cameraSource = camera,
+        .album = album});
+    auto& photoAlbum = world->album();
     const fs::path fallback = photoAlbum.fallbackFolder();
 
     // The test camera's frame: 2048 × 1536, held like a phone upright.
@@ -191,8 +192,7 @@ int main(int argc, char** argv) {
     std::printf("real time                %.1f s\n", seconds);
 
     application.reset();
-    // The camera's handlers post to the main loop: close it while the loop still exists.
-    platform::media::CameraPickerService::useCamera(nullptr);
+    world.reset();
     if (!keep) fs::remove_all(scratch);
     const bool accounted =
         expected - tally.missed == stored && inAlbum.hidden + inFallback.hidden == 0;

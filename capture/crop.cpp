@@ -4,7 +4,7 @@
 #include "imaging/scale_and_rotate_image.h"
 #include "platform/foundation/log.h"
 #include "platform/graphics/memory_budget.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 
 namespace capture {
 
@@ -45,7 +45,7 @@ void OrvexViewController::cropImage(const platform::graphics::ImagePtr& taken) {
             }
         },
         [weak](platform::graphics::ImagePtr picture) {
-            platform::media::sharedAlbum().save(
+            platform::media::Services::current().album().save(
                 picture, [weak, picture](const std::optional<std::string>& error) {
                     if (auto self = weak.lock())
                         self->imageDidFinishSavingWithError(picture, error);

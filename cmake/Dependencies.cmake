@@ -2,6 +2,7 @@
 find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
 find_package(PNG REQUIRED)
+find_package(ZLIB REQUIRED)
 find_package(SDL2 REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
 find_package(CLI11 REQUIRED)

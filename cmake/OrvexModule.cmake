@@ -1,7 +1,10 @@
 # One static library per source folder: every .cpp in the folder (and below it)
-# belongs to the module, so adding a file needs no edit here.
+# belongs to the module, so adding a file needs no edit here. DEPS are the orvex_ modules
+# it builds on, public, since its headers use their types. LIBS are the outside libraries
+# it wraps, private: their headers reach no other module, which sees only the wrapper's
+# own types.
 function(orvex_module name dir)
-  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LIBS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
   foreach(excluded IN LISTS ARG_EXCLUDE)
     list(REMOVE_ITEM sources "${CMAKE_SOURCE_DIR}/${dir}/${excluded}")
@@ -15,7 +18,7 @@ function(orvex_module name dir)
   endif()
   add_library(orvex_${name} STATIC ${sources})
   target_include_directories(orvex_${name} PUBLIC "${CMAKE_SOURCE_DIR}")
-  target_link_libraries(orvex_${name} PUBLIC ${ARG_DEPS})
+  target_link_libraries(orvex_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_LIBS})
 endfunction()
 
 # One test program per folder of tests/, run by CTest test by test.

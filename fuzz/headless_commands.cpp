@@ -22,9 +22,9 @@
 #include "platform/graphics/image.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/mail_transport.h"
-#include "platform/media/scripted_camera_source.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 #include "platform/ui/image_named.h"
+#include "tests/support/scripted_camera_source.h"
 
 namespace fs = std::filesystem;
 using platform::foundation::RunLoop;
@@ -116,12 +116,11 @@ void clearFolders() {
 struct Session {
     Session() {
         clearFolders();
-        RunLoop& loop = RunLoop::main();
-        loop.reset();
-        loop.setClock(std::make_shared<platform::foundation::VirtualClock>());
-        camera = std::make_shared<platform::media::ScriptedCameraSource>(loop);
-        platform::media::CameraPickerService::useCamera(camera);
-        platform::media::sharedAlbum().setFolder(album());
+        camera = std::make_shared<platform::media::ScriptedCameraSource>(RunLoop::main());
+        world = std::make_unique<platform::media::Services>(platform::media::ServiceSettings{
+            .clock = std::make_shared<platform::foundation::VirtualClock>(),
+            .cameraSource = camera,
+            .album = album()});
         application = app::Application::launch();
         screen = std::make_unique<platform::display::HeadlessScreen>(application->delegate().window,
                                                                      platform::ui::screenScale());
@@ -131,8 +130,7 @@ struct Session {
         RunLoop::main().runFor(0.0);  // saves under way finish
         screen.reset();
         application.reset();
-        platform::media::CameraPickerService::useCamera(nullptr);
-        RunLoop::main().reset();
+        world.reset();
     }
 
     // Script names are not paths to write to: every screenshot goes to the same scratch file.
@@ -141,6 +139,7 @@ struct Session {
     }
 
     std::shared_ptr<platform::media::ScriptedCameraSource> camera;
+    std::unique_ptr<platform::media::Services> world;
     std::unique_ptr<app::Application> application;
     std::unique_ptr<platform::display::HeadlessScreen> screen;
 };

@@ -1,12 +1,11 @@
 #include "imaging/resample.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "platform/graphics/bilinear_enlargement.h"
 #include "platform/graphics/parallel_rows.h"
 #include "platform/graphics/pixel_memory.h"
 
@@ -200,36 +199,6 @@ void drawBand(PixelView source, MutablePixelView destination, const AxisFilter& 
     }
 }
 
-cairo_format_t cairoFormat(platform::graphics::PixelBuffer::Format format) {
-    return format == platform::graphics::PixelBuffer::Format::Rgb24 ? CAIRO_FORMAT_RGB24
-                                                                    : CAIRO_FORMAT_ARGB32;
-}
-
-// Enlarging on both axes: pixman's vectorised bilinear filter, through cairo, which samples at
-// pixel centres and extends the edges exactly as the separable filters above do.
-void drawEnlargedBand(PixelView source, MutablePixelView destination,
-                      platform::foundation::Rect drawRect, cairo_format_t format, int first,
-                      int last) {
-    // Cairo only reads a source surface; its API just does not say so.
-    cairo_surface_t* from = cairo_image_surface_create_for_data(
-        const_cast<std::uint8_t*>(source.data), format, source.width, source.height, source.stride);
-    cairo_surface_t* to = cairo_image_surface_create_for_data(
-        reinterpret_cast<std::uint8_t*>(destination.row(first)), format, destination.width,
-        last - first, destination.stride);
-    cairo_t* cr = cairo_create(to);
-    cairo_translate(cr, drawRect.x(), double(drawRect.y()) - first);
-    cairo_scale(cr, double(drawRect.width()) / source.width,
-                double(drawRect.height()) / source.height);
-    cairo_set_source_surface(cr, from, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
-    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_destroy(to);
-    cairo_surface_destroy(from);
-}
-
 }  // namespace
 
 void drawScaled(PixelView source, MutablePixelView destination, platform::foundation::Rect drawRect,
@@ -244,9 +213,14 @@ void drawScaled(PixelView source, MutablePixelView destination, platform::founda
             std::memset(destination.row(y), 0, static_cast<std::size_t>(destination.width) * 4);
         return;
     }
+    // Enlarging on both axes: pixman's vectorised bilinear filter samples at pixel centres and
+    // extends the edges exactly as the separable filters below do, only faster.
     if (drawRect.width() > source.width && drawRect.height() > source.height) {
         platform::graphics::parallelRows(destination.height, 64, [&](int first, int last) {
-            drawEnlargedBand(source, destination, drawRect, cairoFormat(format), first, last);
+            platform::graphics::enlargeBilinear(
+                {source.data, source.width, source.height, source.stride},
+                {destination.data, destination.width, destination.height, destination.stride},
+                drawRect, format, first, last);
         });
         return;
     }

@@ -1,4 +1,5 @@
 #include "platform/foundation/log.h"
+#include "platform/ui/navigation_controller.h"
 #include "preview/preview.h"
 
 namespace preview {

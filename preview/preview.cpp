@@ -2,6 +2,7 @@
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/log.h"
+#include "platform/ui/navigation_controller.h"
 
 namespace preview {
 

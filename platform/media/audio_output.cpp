@@ -84,7 +84,7 @@ void AudioOutput::open() {
     SDL_PauseAudioDevice(device_, 0);
 }
 
-void AudioOutput::fill(void* output, Uint8* stream, int length) {
+void AudioOutput::fill(void* output, std::uint8_t* stream, int length) {
     auto* self = static_cast<AudioOutput*>(output);
     std::span<std::int16_t> out(reinterpret_cast<std::int16_t*>(stream),
                                 static_cast<std::size_t>(length) / sizeof(std::int16_t));

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <SDL_audio.h>
-
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,11 +29,13 @@ class AudioOutput {
   private:
     AudioOutput() = default;
     void open();
-    static void fill(void* output, Uint8* stream, int length);
+    // SDL's audio callback.
+    static void fill(void* output, std::uint8_t* stream, int length);
 
     bool openAttempted_ = false;
     bool initialized_ = false;
-    SDL_AudioDeviceID device_ = 0;
+    // SDL's number for the open device; 0 while there is none.
+    std::uint32_t device_ = 0;
     AudioFormat format_;
     // Shared with SDL's audio thread, which mixes the voices into the device's buffer.
     std::mutex voicesMutex_;

@@ -7,7 +7,7 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/media/album_browser.h"
 #include "platform/media/live_picture_view.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
 #include "platform/media/sound_player.h"
 #include "platform/ui/image_named.h"
 #include "platform/ui/label.h"
@@ -17,17 +17,6 @@ namespace platform::media {
 namespace {
 constexpr foundation::Rect kScreen{0, 0, 320, 480};
 constexpr foundation::Rect kBelowBar{0, 44, 320, 436};
-
-CameraOptions& options() {
-    static CameraOptions o;
-    return o;
-}
-
-// One camera for the whole process, opened when a camera picker first needs it.
-std::shared_ptr<CameraSource>& sharedCamera() {
-    static std::shared_ptr<CameraSource> camera;
-    return camera;
-}
 
 std::string localized(const char* key) {
     return foundation::Bundle::main().localizedStringForKey(key);
@@ -59,32 +48,20 @@ std::string statusText(CameraState state, const std::string& detail,
 
 CameraPickerService::~CameraPickerService() = default;
 
-void CameraPickerService::setCameraOptions(CameraOptions o) {
-    options() = std::move(o);
-}
-const CameraOptions& CameraPickerService::cameraOptions() {
-    return options();
-}
-
-void CameraPickerService::useCamera(std::shared_ptr<CameraSource> camera) {
-    sharedCamera() = std::move(camera);
-}
-
 bool CameraPickerService::isAwaitingFirstFrame() const {
-    const auto& camera = sharedCamera();
+    const auto& camera = Services::current().openCamera();
     if (!camera || !liveView_ || liveView_->cameraFrame()) return false;
     return camera->state() == CameraState::Loading || camera->state() == CameraState::Ready;
 }
 
 std::string CameraPickerService::cameraDescription() {
-    const auto& camera = sharedCamera();
+    const auto& camera = Services::current().openCamera();
     return camera ? camera->description() : std::string();
 }
 
 bool CameraPickerService::isFlashAvailableForCameraDevice(int device) {
     if (device != 0) return false;
-    auto& camera = sharedCamera();
-    if (!camera) camera = CameraSource::open(options(), foundation::RunLoop::main());
+    const auto& camera = Services::current().camera();
     return camera && camera->hasFlash();
 }
 
@@ -94,13 +71,13 @@ void CameraPickerService::setSourceType(SourceType type) {
 }
 
 void CameraPickerService::startCamera() {
-    auto& camera = sharedCamera();
-    if (!camera) camera = CameraSource::open(options(), foundation::RunLoop::main());
+    const auto& camera = Services::current().camera();
     if (!camera) return;
     std::weak_ptr<LivePictureView> view = liveView();
     std::weak_ptr<CameraSource> source = camera;
     // Where no camera was found, the built-in scene stands in; it says it is not real.
-    if (options().device == "auto" && camera->description().starts_with("test camera"))
+    if (Services::current().cameraOptions().device == "auto" &&
+        camera->description().starts_with("test camera"))
         liveView()->setCaption(localized("Test camera"));
     camera->start(
         [view](graphics::ImagePtr frame) {
@@ -154,9 +131,9 @@ void CameraPickerService::loadView() {
 
 void CameraPickerService::viewDidAppear(bool) {
     if (sourceType_ != SourceType::PhotoLibrary || !albumBrowser_) return;
-    auto photos = sharedAlbum().pictures();
+    auto photos = Services::current().album().pictures();
     std::reverse(photos.begin(), photos.end());
-    albumBrowser_->reload(std::move(photos), sharedAlbum().folder());
+    albumBrowser_->reload(std::move(photos), Services::current().album().folder());
 }
 
 foundation::AffineTransform CameraPickerService::cameraViewTransform() const {
@@ -185,7 +162,7 @@ void CameraPickerService::showShutter() {
 
 void CameraPickerService::takePicture() {
     showShutter();
-    auto camera = sharedCamera();
+    auto camera = Services::current().openCamera();
     std::weak_ptr<CameraPickerService> weak =
         std::static_pointer_cast<CameraPickerService>(shared_from_this());
     ++picturesPending_;

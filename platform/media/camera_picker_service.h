@@ -7,7 +7,7 @@
 #include "platform/foundation/geometry.h"
 #include "platform/graphics/image.h"
 #include "platform/media/camera_source.h"
-#include "platform/ui/view_controller.h"
+#include "platform/ui/navigation_controller.h"
 
 namespace platform::media {
 
@@ -38,13 +38,7 @@ class CameraPickerService : public ui::NavigationController {
     CameraPickerService() = default;
     ~CameraPickerService() override;
 
-    // The camera every camera picker of the process uses; opened on first need.
-    static void setCameraOptions(CameraOptions options);
-    static const CameraOptions& cameraOptions();
-    // Puts a camera of the caller's making in place of the one the options name (a
-    // scripted camera in tests and benchmarks), used as it is: to have it opened again
-    // after failures, hand over a ReconnectingCameraSource. Null closes the camera.
-    static void useCamera(std::shared_ptr<CameraSource> camera);
+    // Every camera picker of the process uses the camera of the services in force.
     static bool isFlashAvailableForCameraDevice(int device);
     // The camera in use, as the log names it; empty before one is opened.
     static std::string cameraDescription();

@@ -28,7 +28,7 @@ struct CameraOptions {
     // last element, or closing caps, delivers video; conversion and the sinks follow it).
     std::string device = "auto";
     // Overrides the tag the camera gives its frames (test camera: Right; webcam: Up).
-    std::optional<graphics::ImageOrientation> orientation;
+    std::optional<graphics::ImageOrientation> orientation = {};
     CameraPatience patience = {};
 };
 

@@ -10,6 +10,17 @@
 
 #include "platform/media/gst_sample_image.h"
 
+#if defined(__SANITIZE_THREAD__)
+#define ORVEX_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ORVEX_UNDER_TSAN 1
+#endif
+#endif
+#ifdef ORVEX_UNDER_TSAN
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace platform::media::gst {
 
 namespace {
@@ -54,23 +65,42 @@ std::string causeOf(const GError& error, const gchar* debug) {
     return cause + " (" + std::string(details.substr(details.find_last_of('\n') + 1)) + ")";
 }
 
+// Everything the pipeline was given before it plays is there for its callbacks: GStreamer
+// hands its streaming threads their work through GLib locks that ThreadSanitizer cannot see,
+// on threads from a pool that may have run an earlier pipeline. These two calls tell it so
+// (play() releases, each callback acquires); elsewhere they do nothing.
+void releaseToStreaming([[maybe_unused]] void* pipeline) {
+#ifdef ORVEX_UNDER_TSAN
+    __tsan_release(pipeline);
+#endif
+}
+
+void acquireOnStreaming([[maybe_unused]] void* pipeline) {
+#ifdef ORVEX_UNDER_TSAN
+    __tsan_acquire(pipeline);
+#endif
+}
+
 }  // namespace
 
 // GStreamer's C callbacks, handing over to the pipeline they were registered with.
 struct PipelineCallbacks {
     static GstFlowReturn fullSample(GstAppSink* sink, gpointer pipeline) {
+        acquireOnStreaming(pipeline);
         SamplePtr sample{gst_app_sink_pull_sample(sink)};
         if (sample) static_cast<CameraPipeline*>(pipeline)->keepFrame(std::move(sample));
         return GST_FLOW_OK;
     }
 
     static GstFlowReturn previewSample(GstAppSink* sink, gpointer pipeline) {
+        acquireOnStreaming(pipeline);
         SamplePtr sample{gst_app_sink_pull_sample(sink)};
         if (sample) static_cast<CameraPipeline*>(pipeline)->reportPreview(sample.get());
         return GST_FLOW_OK;
     }
 
     static GstBusSyncReply busMessage(GstBus*, GstMessage* message, gpointer pipeline) {
+        acquireOnStreaming(pipeline);
         static_cast<CameraPipeline*>(pipeline)->reportMessage(message);
         return GST_BUS_DROP;
     }
@@ -81,6 +111,7 @@ struct PipelineCallbacks {
     }
 
     static GstPadProbeReturn previewCaps(GstPad*, GstPadProbeInfo* info, gpointer pipeline) {
+        acquireOnStreaming(pipeline);
         GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
         if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
             GstCaps* caps = nullptr;
@@ -157,6 +188,7 @@ CameraPipeline::~CameraPipeline() {
 
 void CameraPipeline::play() {
     sawFrame_ = false;
+    releaseToStreaming(this);
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         events_.failure(CameraState::Failed, "the camera could not start");
 }

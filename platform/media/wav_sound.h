@@ -1,7 +1,6 @@
 #pragma once
 
-#include <SDL_audio.h>
-
+#include <bit>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -17,9 +16,18 @@ struct AudioFormat {
     int frequency = 44100;
 };
 
-// A WAV file's sound data as stored in the file, with the format it is stored in.
+// How a WAV file stores each sample; by default signed 16-bit in the machine's own order.
+struct SampleEncoding {
+    int bits = 16;
+    bool isFloat = false;
+    bool isSigned = true;
+    bool isBigEndian = std::endian::native == std::endian::big;
+    friend bool operator==(const SampleEncoding&, const SampleEncoding&) = default;
+};
+
+// A WAV file's sound data as stored in the file, with the encoding it is stored in.
 struct WavSound {
-    SDL_AudioFormat format = AUDIO_S16SYS;
+    SampleEncoding encoding;
     int channels = 0;
     int frequency = 0;
     std::vector<std::uint8_t> bytes;

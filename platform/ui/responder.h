@@ -70,10 +70,7 @@ class Responder {
     virtual bool keyDown(const KeyPress& key);
     // Text as the keyboard or an input method composed it, UTF-8: a key press may come
     // as both a keyDown and the text it types.
-    virtual bool insertText(std::string_view utf8) {
-        Responder* next = nextResponder();
-        return next && next->insertText(utf8);
-    }
+    virtual bool insertText(std::string_view utf8);
     // While it is the first responder, the keys that type text (Space, the digits) are
     // text and stand for nothing else.
     virtual bool acceptsTextInput() const { return false; }

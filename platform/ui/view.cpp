@@ -30,35 +30,6 @@ float mix(float a, float b, double t) {
 }
 }  // namespace
 
-foundation::Point Touch::locationInView(const View* target) const {
-    return target ? target->convertFromWindow(locationInWindow) : locationInWindow;
-}
-
-void Responder::touchesBegan(const Touches& touches) {
-    if (Responder* next = nextResponder()) next->touchesBegan(touches);
-}
-void Responder::touchesMoved(const Touches& touches) {
-    if (Responder* next = nextResponder()) next->touchesMoved(touches);
-}
-void Responder::touchesEnded(const Touches& touches) {
-    if (Responder* next = nextResponder()) next->touchesEnded(touches);
-}
-void Responder::touchesCancelled(const Touches& touches) {
-    if (Responder* next = nextResponder()) next->touchesCancelled(touches);
-}
-bool Responder::keyDown(const KeyPress& key) {
-    Responder* next = nextResponder();
-    return next && next->keyDown(key);
-}
-bool Responder::scrollWheel(const WheelEvent& wheel) {
-    Responder* next = nextResponder();
-    return next && next->scrollWheel(wheel);
-}
-bool Responder::magnify(Point locationInWindow, float factor) {
-    Responder* next = nextResponder();
-    return next && next->magnify(locationInWindow, factor);
-}
-
 View::View(Rect frame) : frame_(frame) {}
 
 View::~View() {

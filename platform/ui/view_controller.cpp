@@ -5,7 +5,6 @@
 namespace platform::ui {
 
 namespace {
-constexpr foundation::Rect kScreen{0, 0, 320, 480};
 constexpr double kPresentationDuration = 0.3;
 }  // namespace
 
@@ -19,7 +18,7 @@ std::shared_ptr<View> ViewController::view() {
     if (!viewDidLoad_) {
         viewDidLoad_ = true;
         if (!view_) loadView();
-        if (!view_) setView(std::make_shared<View>(kScreen));
+        if (!view_) setView(std::make_shared<View>(kScreenFrame));
         viewDidLoad();
     }
     return view_;
@@ -36,7 +35,7 @@ void ViewController::setView(std::shared_ptr<View> view) {
 }
 
 void ViewController::loadView() {
-    setView(std::make_shared<View>(kScreen));
+    setView(std::make_shared<View>(kScreenFrame));
 }
 
 void ViewController::presentModalViewController(std::shared_ptr<ViewController> controller,
@@ -47,13 +46,14 @@ void ViewController::presentModalViewController(std::shared_ptr<ViewController> 
     auto shown = controller->view();
     if (Window* window = Window::keyWindow()) {
         if (animated) {
-            shown->setFrame({0, kScreen.height(), kScreen.width(), kScreen.height()});
+            shown->setFrame(
+                {0, kScreenFrame.height(), kScreenFrame.width(), kScreenFrame.height()});
             View::beginAnimations();
             View::setAnimationDuration(kPresentationDuration);
-            shown->setFrame(kScreen);
+            shown->setFrame(kScreenFrame);
             View::commitAnimations();
         } else {
-            shown->setFrame(kScreen);
+            shown->setFrame(kScreenFrame);
         }
         window->addSubview(shown);
     }
@@ -76,48 +76,6 @@ void ViewController::dismissPresented(bool animated) {
     controller->presenting_.reset();
     if (controller->view_) controller->view_->removeFromSuperview();
     controller->viewDidDisappear(animated);
-}
-
-NavigationController::NavigationController()
-    : navigationBar_(std::make_shared<NavigationBar>(foundation::Rect{0, 0, 320, 44})) {}
-
-void NavigationController::loadView() {
-    auto root = std::make_shared<View>(kScreen);
-    root->addSubview(navigationBar_);
-    setView(root);
-}
-
-void NavigationController::pushViewController(std::shared_ptr<ViewController> controller,
-                                              bool animated) {
-    if (!controller) return;
-    stack_.push_back(controller);
-    controller->setNavigationController(this);
-    auto shown = controller->view();
-    auto root = view();
-    shown->setFrame(kScreen);
-    root->addSubview(shown);
-    root->addSubview(navigationBar_);
-    auto items = navigationBar_->items();
-    items.push_back(std::shared_ptr<NavigationItem>(controller, &controller->navigationItem()));
-    navigationBar_->setItems(std::move(items));
-    controller->viewDidAppear(animated);
-}
-
-std::shared_ptr<ViewController> NavigationController::popViewControllerAnimated(bool animated) {
-    if (stack_.empty()) return nullptr;
-    auto controller = std::move(stack_.back());
-    stack_.pop_back();
-    auto items = navigationBar_->items();
-    if (!items.empty()) items.pop_back();
-    navigationBar_->setItems(std::move(items));
-    if (controller->isViewLoaded()) controller->view()->removeFromSuperview();
-    controller->setNavigationController(nullptr);
-    controller->viewDidDisappear(animated);
-    return controller;
-}
-
-std::shared_ptr<ViewController> NavigationController::topViewController() const {
-    return stack_.empty() ? nullptr : stack_.back();
 }
 
 }  // namespace platform::ui

@@ -11,6 +11,9 @@ namespace platform::ui {
 
 class NavigationController;
 
+// The screen in points: where a controller's view is shown.
+inline constexpr foundation::Rect kScreenFrame{0, 0, 320, 480};
+
 // Owns one screen's view, loaded on first access (viewDidLoad runs then), and presents
 // other controllers modally over itself.
 class ViewController : public Responder, public std::enable_shared_from_this<ViewController> {
@@ -56,27 +59,6 @@ class ViewController : public Responder, public std::enable_shared_from_this<Vie
     std::weak_ptr<ViewController> presenting_;
     NavigationItem navigationItem_;
     NavigationController* navigationController_ = nullptr;
-};
-
-// A stack of screens under a navigation bar; pushing shows the new top screen.
-class NavigationController : public ViewController {
-  public:
-    NavigationController();
-
-    const std::shared_ptr<NavigationBar>& navigationBar() const { return navigationBar_; }
-    bool isNavigationBarHidden() const { return navigationBar_->isHidden(); }
-    void setNavigationBarHidden(bool hidden) { navigationBar_->setHidden(hidden); }
-    const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return stack_; }
-    void pushViewController(std::shared_ptr<ViewController> controller, bool animated);
-    // Takes the top screen off the stack; the one beneath shows again.
-    std::shared_ptr<ViewController> popViewControllerAnimated(bool animated);
-    std::shared_ptr<ViewController> topViewController() const;
-
-    void loadView() override;
-
-  private:
-    std::shared_ptr<NavigationBar> navigationBar_;
-    std::vector<std::shared_ptr<ViewController>> stack_;
 };
 
 }  // namespace platform::ui

@@ -3,7 +3,8 @@
 #include "app/orvex_app_delegate.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/media/camera_picker_service.h"
-#include "platform/media/scripted_camera_source.h"
+#include "platform/media/services.h"
+#include "tests/support/scripted_camera_source.h"
 
 namespace app {
 namespace {
@@ -21,10 +22,10 @@ struct RecordingScreen : capture::OrvexViewController {
 };
 
 TEST(LaunchTest, TheScreenIsBuiltBeforeTheWindowIsKeyAndVisible) {
-    auto& loop = platform::foundation::RunLoop::main();
-    loop.reset();
-    platform::media::CameraPickerService::useCamera(
-        std::make_shared<platform::media::ScriptedCameraSource>(loop));
+    platform::media::Services world(
+        {.cameraSource = std::make_shared<platform::media::ScriptedCameraSource>(
+             platform::foundation::RunLoop::main()),
+         .album = ::testing::TempDir() + "orvex-launch-album"});
     auto delegate = std::make_shared<OrvexAppDelegate>();
     auto screen = std::make_shared<RecordingScreen>();
     delegate->setWindow(std::make_shared<platform::ui::Window>());
@@ -39,8 +40,6 @@ TEST(LaunchTest, TheScreenIsBuiltBeforeTheWindowIsKeyAndVisible) {
 
     delegate.reset();
     screen.reset();
-    platform::media::CameraPickerService::useCamera(nullptr);
-    loop.reset();
 }
 
 }  // namespace

@@ -15,8 +15,8 @@
 #include "platform/graphics/decode_image.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/live_picture_view.h"
-#include "platform/media/scripted_camera_source.h"
-#include "platform/media/shared_album.h"
+#include "platform/media/services.h"
+#include "tests/support/scripted_camera_source.h"
 
 namespace capture::testing {
 
@@ -39,16 +39,17 @@ class CaptureScreenTest : public ::testing::Test {
   protected:
     void SetUp() override {
         setenv("ORVEX_DEVICE_MODEL", deviceModel(), 1);
-        loop().reset();
-        loop().setClock(clock);
         camera = std::make_shared<platform::media::ScriptedCameraSource>(loop(), "scripted camera",
                                                                          cameraHasFlash());
-        platform::media::CameraPickerService::useCamera(camera);
         album = std::filesystem::temp_directory_path() /
                 ("orvex-album-" + std::to_string(getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(album);
-        platform::media::sharedAlbum().setFolder(album);
+        world = std::make_unique<platform::media::Services>(
+            platform::media::ServiceSettings{.clock = clock,
+                                             .cameraSource = camera,
+                                             .album = album,
+                                             .albumFallback = album / "kept"});
         // The album's thumbnails go to a cache of the test's own, not the user's.
         setenv("XDG_CACHE_HOME", (album / "cache").c_str(), 1);
         application = app::Application::launch();
@@ -57,9 +58,7 @@ class CaptureScreenTest : public ::testing::Test {
     void TearDown() override {
         wait(0.0);  // saves under way finish
         application.reset();
-        platform::media::CameraPickerService::useCamera(nullptr);
-        loop().reset();
-        loop().setClock(std::make_shared<platform::foundation::SystemClock>());
+        world.reset();
         std::filesystem::remove_all(album);
     }
 
@@ -76,12 +75,8 @@ class CaptureScreenTest : public ::testing::Test {
         camera->deliverFrame(cameraPicture(width, height));
         wait(0.2);
     }
-    int plays(const std::shared_ptr<platform::media::SoundPlayer>& player) const {
-        return player->playCount();
-    }
-    std::vector<std::filesystem::path> albumPictures() const {
-        return platform::media::sharedAlbum().pictures();
-    }
+    bool sidebarOpen() { return screen().side->center().x > 50.0f; }
+    std::vector<std::filesystem::path> albumPictures() const { return world->album().pictures(); }
     platform::foundation::Size albumPictureSize(std::size_t index) const {
         auto decoded = platform::graphics::decodeImageFile(albumPictures().at(index));
         EXPECT_TRUE(decoded.ok()) << decoded.error();
@@ -92,6 +87,7 @@ class CaptureScreenTest : public ::testing::Test {
         std::make_shared<platform::foundation::VirtualClock>();
     std::shared_ptr<platform::media::ScriptedCameraSource> camera;
     std::filesystem::path album;
+    std::unique_ptr<platform::media::Services> world;
     platform::foundation::SystemLog::Capture log;
     std::unique_ptr<app::Application> application;
 };

@@ -5,8 +5,9 @@
 #include "platform/foundation/log.h"
 #include "platform/media/camera_picker_service.h"
 #include "platform/media/live_picture_view.h"
-#include "platform/media/scripted_camera_source.h"
+#include "platform/media/services.h"
 #include "tests/media/camera_test_support.h"
+#include "tests/support/scripted_camera_source.h"
 
 namespace {
 
@@ -48,10 +49,11 @@ struct Delegate : platform::media::ImagePickerDelegate {
 class CameraAway : public testing::Test {
   protected:
     void SetUp() override {
-        RunLoop::main().reset();
-        RunLoop::main().setClock(std::make_shared<VirtualClock>());
         camera_ = std::make_shared<ScriptedCameraSource>(RunLoop::main());
-        platform::media::CameraPickerService::useCamera(camera_);
+        world_ = std::make_unique<platform::media::Services>(platform::media::ServiceSettings{
+            .clock = std::make_shared<VirtualClock>(),
+            .cameraSource = camera_,
+            .album = ::testing::TempDir() + "orvex-camera-away-album"});
         picker_ = std::make_shared<platform::media::CameraPickerService>();
         picker_->setSourceType(platform::media::SourceType::Camera);
         picker_->setDelegate(delegate_);
@@ -59,13 +61,12 @@ class CameraAway : public testing::Test {
     }
     void TearDown() override {
         picker_.reset();
-        platform::media::CameraPickerService::useCamera(nullptr);
-        RunLoop::main().reset();
-        RunLoop::main().setClock(std::make_shared<platform::foundation::SystemClock>());
+        world_.reset();
     }
 
     SystemLog::Capture system_;
     std::shared_ptr<ScriptedCameraSource> camera_;
+    std::unique_ptr<platform::media::Services> world_;
     std::shared_ptr<platform::media::CameraPickerService> picker_;
     std::shared_ptr<Delegate> delegate_ = std::make_shared<Delegate>();
     std::shared_ptr<platform::media::LivePictureView> live_;

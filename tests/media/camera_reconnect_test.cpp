@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/foundation/log.h"
-#include "platform/media/scripted_camera_source.h"
 #include "tests/media/camera_test_support.h"
+#include "tests/support/scripted_camera_source.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <random>
 
@@ -32,7 +33,30 @@ int linesNaming(const SystemLog::Capture& log, const fs::path& path) {
     return count;
 }
 
-class BadSoundFile : public testing::Test {
+void appendLittleEndian(std::vector<char>& bytes, std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+// A mono 44.1 kHz WAV file of `data`, in WAVE format `tag` (1 integer PCM, 3 IEEE float).
+std::vector<char> monoWav(std::uint16_t tag, std::uint16_t bits, const std::vector<char>& data) {
+    std::vector<char> file{'R', 'I', 'F', 'F'};
+    appendLittleEndian(file, static_cast<std::uint32_t>(36 + data.size()), 4);
+    for (char c : std::string("WAVEfmt ")) file.push_back(c);
+    appendLittleEndian(file, 16, 4);
+    appendLittleEndian(file, tag, 2);
+    appendLittleEndian(file, 1, 2);
+    appendLittleEndian(file, 44100, 4);
+    appendLittleEndian(file, 44100u * bits / 8, 4);
+    appendLittleEndian(file, bits / 8, 2);
+    appendLittleEndian(file, bits, 2);
+    for (char c : std::string("data")) file.push_back(c);
+    appendLittleEndian(file, static_cast<std::uint32_t>(data.size()), 4);
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+// A folder of its own for the sound files a test writes.
+class SoundFolder : public testing::Test {
   protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
@@ -47,6 +71,11 @@ class BadSoundFile : public testing::Test {
         return path;
     }
 
+    fs::path folder_;
+};
+
+class BadSoundFile : public SoundFolder {
+  protected:
     // Loads `path` as the application does and checks that it gives a silent player that
     // still counts its plays, with the one log line naming the file.
     void expectRejected(const fs::path& path) {
@@ -62,8 +91,6 @@ class BadSoundFile : public testing::Test {
         EXPECT_EQ(log.lines().size(), 1u);
         EXPECT_EQ(linesNaming(log, path), 1) << path;
     }
-
-    fs::path folder_;
 };
 
 TEST(SoundPlayer, PlaysTheInterfaceSoundsAndCountsEveryPlay) {
@@ -151,10 +178,37 @@ TEST(WavSound, LoadsTheFileAsStored) {
     auto loaded = loadWav(resource("click.wav"));
     ASSERT_TRUE(loaded) << loaded.error();
     const WavSound& sound = loaded.value();
-    EXPECT_EQ(sound.format, AUDIO_S16LSB);
+    EXPECT_EQ(sound.encoding, (SampleEncoding{16, false, true, false}));
     EXPECT_EQ(sound.channels, 1);
     EXPECT_EQ(sound.frequency, 44100);
     EXPECT_EQ(sound.bytes.size() + 44, fs::file_size(resource("click.wav")));
+}
+
+using WavEncodings = SoundFolder;
+
+// SDL converts through floats, so a sample may land one step from the exact value.
+void expectSamplesNear(const PcmSamples& samples, const std::vector<int>& expected) {
+    ASSERT_EQ(samples.size(), expected.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) EXPECT_NEAR(samples[i], expected[i], 1) << i;
+}
+
+TEST_F(WavEncodings, UnsignedBytesAndFloatsAreReadAsStoredAndConvertedToSigned16Bit) {
+    auto bytes = loadWav(write("u8.wav", monoWav(1, 8, {'\x80', '\xff', '\x00', '\xc0'})));
+    ASSERT_TRUE(bytes) << bytes.error();
+    EXPECT_EQ(bytes.value().encoding, (SampleEncoding{8, false, false, false}));
+    auto fromBytes = convertWav(bytes.value(), AudioFormat{1, 44100});
+    ASSERT_TRUE(fromBytes) << fromBytes.error();
+    expectSamplesNear(fromBytes.value(), {0, 32512, -32768, 16384});
+
+    const float values[] = {0.0f, 0.5f, -1.0f};
+    std::vector<char> data(sizeof values);
+    std::memcpy(data.data(), values, sizeof values);
+    auto floats = loadWav(write("f32.wav", monoWav(3, 32, data)));
+    ASSERT_TRUE(floats) << floats.error();
+    EXPECT_EQ(floats.value().encoding, (SampleEncoding{32, true, true, false}));
+    auto fromFloats = convertWav(floats.value(), AudioFormat{1, 44100});
+    ASSERT_TRUE(fromFloats) << fromFloats.error();
+    expectSamplesNear(fromFloats.value(), {0, 16384, -32767});
 }
 
 TEST(WavSound, ConvertingToTheSameFormatKeepsEverySample) {

@@ -1,4 +1,4 @@
-#include "platform/media/scripted_camera_source.h"
+#include "tests/support/scripted_camera_source.h"
 
 namespace platform::media {
 
