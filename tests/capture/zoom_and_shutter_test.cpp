@@ -18,20 +18,15 @@ class ZoomTest : public CaptureScreenTest {
     AffineTransform transform() { return screen().picker->cameraViewTransform(); }
 };
 
-TEST_F(ZoomTest, SliderScalesTheLinearPartOnlyAndTracksTheFactor) {
+TEST_F(ZoomTest, SliderScalesTheLinearPartOnlyAndResetReturnsToOne) {
+    const auto atOne = transform();
     screen().bSlider->slideTo(8.0f);
     EXPECT_EQ(transform(), (AffineTransform{8.0f, 4.0f, -2.0f, 16.0f, 3.0f, 4.0f}));
     EXPECT_EQ(screen().value, 8.0f);
     screen().bSlider->slideTo(2.0f);
     screen().bSlider->slideTo(4.0f);
     EXPECT_EQ(transform(), (AffineTransform{4.0f, 2.0f, -1.0f, 8.0f, 3.0f, 4.0f}));
-}
 
-TEST_F(ZoomTest, ResetReturnsToTheTransformAtOneAndIsIdempotent) {
-    const auto atOne = transform();
-    screen().zoomReset();
-    EXPECT_EQ(transform(), atOne);
-    screen().bSlider->slideTo(3.0f);
     screen().zoomReset();
     const auto once = transform();
     screen().zoomReset();
@@ -42,27 +37,16 @@ TEST_F(ZoomTest, ResetReturnsToTheTransformAtOneAndIsIdempotent) {
     EXPECT_EQ(screen().bSlider->value(), 1.0f);
 }
 
-TEST_F(ZoomTest, ZoomedShotIsTheCentredRegionAtHalfSizeAndResetsTheZoom) {
-    screen().bSlider->slideTo(2.0f);
-    tap(160, 200);
-    wait(0.01);
-    EXPECT_EQ(screen().value, 1.0f);
-    EXPECT_EQ(screen().bSlider->value(), 1.0f);
-    wait(2.0);
-    ASSERT_EQ(albumPictures().size(), 1u);
-    EXPECT_EQ(albumPictureSize(0), (Size{768, 1024}));
-}
-
 class ShutterTest : public CaptureScreenTest {};
 
 TEST_F(ShutterTest, FirstCallOnlyRestoresAndEveryRestoreLeavesOneOverlayOnTop) {
     becomeReady();
     EXPECT_EQ(camera->takePictureCalls(), 0);
     EXPECT_EQ(screen().s, 1);
-    screen().s = 0;
-    screen().getPhoto();
-    screen().s = 0;
-    screen().getPhoto();
+    for (int i = 0; i < 2; ++i) {
+        screen().s = 0;
+        screen().getPhoto();
+    }
     const auto& live = screen().view();
     EXPECT_EQ(std::count(live->subviews().begin(), live->subviews().end(), screen().main), 1);
     EXPECT_EQ(live->subviews().back(), screen().main);
@@ -72,14 +56,11 @@ TEST_F(ShutterTest, FirstCallOnlyRestoresAndEveryRestoreLeavesOneOverlayOnTop) {
 TEST_F(ShutterTest, OneTouchOneShotAndReadyOneSecondAfterTheAlbumsCompletion) {
     becomeReady();
     tap(160, 200);
-    EXPECT_TRUE(log.contains("TOUCH!"));
     EXPECT_EQ(screen().s, 0);
     EXPECT_NE(screen().activityIndicator, nullptr);
     EXPECT_FALSE(screen().tabBar->isUserInteractionEnabled());
-    tap(160, 200);  // under way: neither shoots nor logs
-    EXPECT_EQ(log.count("TOUCH!"), 1);
-    wait(0.0);  // the picture arrives and the album completes; time has not moved
-    EXPECT_TRUE(log.contains("Should save"));
+    tap(160, 200);  // under way: does not shoot
+    wait(0.0);      // the picture arrives and the album completes; time has not moved
     EXPECT_EQ(screen().savesReported(), 1);
     wait(0.99);
     EXPECT_EQ(screen().s, 0);
@@ -110,50 +91,19 @@ TEST_F(ShutterTest, RestorePutsTheCountdownDisplayBackOnlyWhileATimerExists) {
     c.timer = nullptr;
 }
 
-TEST_F(ShutterTest, PresetsGiveTheirSizesForLandscapeAndPortraitPictures) {
+TEST_F(ShutterTest, AbsentPicturesAndLibraryPicksAreNeverSaved) {
     becomeReady();
-    struct Case {
-        int preset;
-        int w, h;
-        platform::graphics::ImageOrientation tag;
-        Size expected;
-    };
-    using platform::graphics::ImageOrientation;
-    const Case cases[] = {
-        {1, 2048, 1536, ImageOrientation::Up, {2048, 1536}},
-        {2, 2048, 1536, ImageOrientation::Up, {2584, 1936}},
-        {3, 2048, 1536, ImageOrientation::Up, {3160, 2368}},
-        {2, 2048, 1536, ImageOrientation::Right, {1936, 2584}},
-        {0, 2048, 1536, ImageOrientation::Up, {1024, 768}},
-    };
-    for (const auto& c : cases) {
-        screen().state = c.preset;
-        screen().cropImage(cameraPicture(c.w, c.h, c.tag));
-        wait(0.0);
-    }
-    ASSERT_EQ(albumPictures().size(), std::size(cases));
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(albumPictureSize(i), cases[i].expected);
-    }
-    EXPECT_EQ(screen().savesReported(), static_cast<int>(std::size(cases)));
-}
-
-TEST_F(ShutterTest, AbsentPictureIsReportedAsAFailedSaveAndNothingIsWritten) {
-    becomeReady();
-    screen().cropImage(nullptr);
+    screen().cropImage(nullptr);  // reported as a failed save, nothing written
     wait(0.0);
     EXPECT_EQ(screen().savesReported(), 1);
     EXPECT_TRUE(albumPictures().empty());
-}
 
-TEST_F(ShutterTest, AlbumPicksInLibraryModeAreNeverCroppedOrSaved) {
-    becomeReady();
     screen().tabBar->setSelectedItem(screen().tabBar->items()[4]);
     platform::media::MediaInfo info{{platform::media::kOriginalImageKey, cameraPicture(64, 48)}};
     screen().imagePickerControllerDidFinishPickingMediaWithInfo(*screen().pickerP, info);
     wait(0.5);
-    EXPECT_EQ(screen().savesReported(), 0);
+    EXPECT_EQ(screen().savesReported(), 1);
+    EXPECT_TRUE(albumPictures().empty());
 }
 
 TEST_F(ShutterTest, CameraFailureIsShownAndTheScreenStillAnswersTouches) {

@@ -7,7 +7,7 @@ namespace {
 
 int linesSaying(const std::string& log, const std::string& message) {
     int count = 0;
-    for (std::size_t at = log.find("]: " + message + "\n"); at != std::string::npos;
+    for (auto at = log.find("]: " + message + "\n"); at != std::string::npos;
          at = log.find("]: " + message + "\n", at + 1))
         ++count;
     return count;
@@ -15,16 +15,14 @@ int linesSaying(const std::string& log, const std::string& message) {
 
 class CameraFaultsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        album = scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
     void TearDown() override { std::filesystem::remove_all(album); }
     // A camera that hung the screen would hang the test too: the run is ended after a minute.
     OrvexRun run(const std::string& options, const std::string& script) {
         return runOrvex("--headless " + options + " --album " + album.string(), script,
                         "timeout -k 5 60");
     }
-    std::filesystem::path album;
+    std::filesystem::path album =
+        scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 // The camera opens but sends nothing: each shot is answered with no picture within a few
@@ -34,12 +32,12 @@ TEST_F(CameraFaultsTest, ACameraThatSendsNothingNeverHoldsTheScreen) {
         run("--virtual-clock --camera 'pipeline:videotestsrc ! identity drop-probability=1.0'",
             "wait 0.2\ntap 160 200\nwait 3\nstate\ntap 160 200\nwait 3\nstate\n");
     ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(result.states().size(), 2u);
     for (const auto& s : result.states()) {
         EXPECT_EQ(s["s"], 1);
         EXPECT_EQ(s["spinner"], false);
         EXPECT_EQ(s["tabBarEnabled"], true);
     }
-    EXPECT_EQ(result.states().size(), 2u);
     EXPECT_EQ(linesSaying(result.err,
                           "warning: Camera failed: nothing arrived within 5 seconds of starting"),
               1)
@@ -61,9 +59,8 @@ TEST_F(CameraFaultsTest, ACameraThatStopsGivesNoStalePictureAndIsOpenedAgain) {
         << result.err;
     EXPECT_GE(linesSaying(result.err, "Camera: pipeline videotestsrc num-buffers=30"), 3);
     EXPECT_GE(linesSaying(result.err, "Camera: pipeline videotestsrc num-buffers=30 is back"), 1);
-    const auto s = result.states().at(0);
-    EXPECT_EQ(s["s"], 1);
-    EXPECT_EQ(s["tabBarEnabled"], true);
+    EXPECT_EQ(result.states().at(0)["s"], 1);
+    EXPECT_EQ(result.states().at(0)["tabBarEnabled"], true);
 }
 
 // libcamera, asked for its cameras at start-up, keeps its routine notes to itself.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
-
 #include "run_orvex.h"
+#include "tests/graphics/reference_png.h"
 
 namespace e2e {
 namespace {
@@ -17,21 +16,15 @@ constexpr const char* kOpenLibrary = "tap 288 452\nwait 1\n";
 
 class LibraryTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        album = scratchFolder(name + "-album");
-        cache = scratchFolder(name + "-cache");
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    OrvexRun run(const std::string& script, const std::string& options = "") {
+        return runOrvex(
+            "--headless --virtual-clock --camera test --album " + album.string() + options, script,
+            "XDG_CACHE_HOME=" + cache.string());
     }
-    void TearDown() override {
-        std::filesystem::remove_all(album);
-        std::filesystem::remove_all(cache);
-    }
-    OrvexRun run(const std::string& script) {
-        return runOrvex("--headless --virtual-clock --camera test --album " + album.string(),
-                        script, "XDG_CACHE_HOME=" + cache.string());
-    }
-    std::filesystem::path album;
-    std::filesystem::path cache;
+    std::filesystem::path folder =
+        scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::path album = folder / "album", cache = folder / "cache";
 };
 
 TEST_F(LibraryTest, NewestPhotoPickedZoomedPannedClosedAndCancelled) {
@@ -116,28 +109,20 @@ TEST_F(LibraryTest, AnEmptyAlbumSaysSoAndPickOfNothingIsAnError) {
 
 // A PNG that says it is 10000 × 10000 pixels; its pixels are never reached.
 void writeHugePngHeader(const std::filesystem::path& path) {
-    std::string png = "\x89PNG\r\n\x1a\n";
-    const auto chunk = [&png](const std::string& type, const std::string& data) {
-        const auto size = static_cast<std::uint32_t>(data.size());
-        for (const int shift : {24, 16, 8, 0}) png += static_cast<char>(size >> shift & 0xFF);
-        const std::string body = type + data;
-        png += body;
-        const auto crc = static_cast<std::uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
-        for (const int shift : {24, 16, 8, 0}) png += static_cast<char>(crc >> shift & 0xFF);
-    };
-    chunk("IHDR", std::string("\0\0\x27\x10\0\0\x27\x10\x08\x06\0\0\0", 13));
-    chunk("IEND", "");
-    std::ofstream(path, std::ios::binary) << png;
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    reference_png::putChunk(png, "IHDR", {0, 0, 0x27, 0x10, 0, 0, 0x27, 0x10, 8, 6, 0, 0, 0});
+    reference_png::putChunk(png, "IEND", {});
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
 }
 
 TEST_F(LibraryTest, APictureBeyondTheMemoryBudgetIsRefusedWithOneLine) {
+    std::filesystem::create_directories(album);
     const auto huge = album / "huge.png";
     writeHugePngHeader(huge);
-    const auto result = runOrvex(
-        "--headless --virtual-clock --camera test --memory-budget 300 --album " + album.string(),
+    const auto result = run(
         std::string("wait 0.2\n") + kOpenLibrary + "pick " + huge.string() + "\nwait 1\nstate\n",
-        "XDG_CACHE_HOME=" + cache.string());
+        " --memory-budget 300");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.err.find("more than the memory budget of 300 MB"), std::string::npos)
         << result.err;

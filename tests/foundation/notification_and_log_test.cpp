@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "platform/foundation/geometry.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 
@@ -41,13 +40,6 @@ TEST(LogTest, FormatsPrintfStyleWithStringsForAt) {
     log("Memory warning!");
     EXPECT_EQ(capture.lines(), (std::vector<std::string>{"!!!-1 iPhone3,1", "selected: 3", "05:00",
                                                          "Memory warning!"}));
-}
-
-TEST(GeometryTest, ScaleRuleScalesTheLinearPartAndKeepsTheTranslation) {
-    const AffineTransform t{1, 2, 3, 4, 5, 6};
-    EXPECT_EQ(t.scaled(2, 3), (AffineTransform{2, 4, 9, 12, 5, 6}));
-    const Rect r{-34, 126, 90, 185};
-    EXPECT_EQ(r.center(), (Point{11, 218.5f}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 // Other programs' readings of our files: Python's own zlib, struct and hashlib, and exiftool,
 // which share no code with our codecs (scripts/install-deps installs both).
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +22,13 @@ class ScratchFiles {
     explicit ScratchFiles(const std::string& name)
         : folder_(std::filesystem::temp_directory_path() /
                   ("orvex-" + name + "-" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
     }
+    // A folder named after the running test.
+    ScratchFiles()
+        : ScratchFiles(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+    const std::filesystem::path& folder() const { return folder_; }
     ~ScratchFiles() { std::filesystem::remove_all(folder_); }
     ScratchFiles(const ScratchFiles&) = delete;
     ScratchFiles& operator=(const ScratchFiles&) = delete;

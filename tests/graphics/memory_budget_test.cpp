@@ -1,7 +1,6 @@
 #include "platform/graphics/memory_budget.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 
@@ -66,29 +65,16 @@ TEST_F(MemoryBudgetTest, ATightBudgetInflatesRowsInStretchesThatMatchTheReferenc
     for (const int colorType : {reference_png::kRgb, reference_png::kRgbAlpha}) {
         const auto picture = reference_png::makePicture({colorType, 8, false, false}, 700, 600, 3);
         const auto raw = reference_png::scanlines(picture, [](int row) { return row % 5; });
-        const auto zlib = reference_png::compress(raw);
         // Room for the pixels and a stretch of rows, not for every row at once.
         setMemoryBudget(700 * 600 * 4 + raw.size() - 1);
-        const auto decoded = decodePng(reference_png::fileWith(picture, zlib, 100000));
+        const auto decoded =
+            decodePng(reference_png::fileWith(picture, reference_png::compress(raw), 100000));
         ASSERT_TRUE(decoded.ok()) << decoded.error();
         for (int y = 0; y < 600; ++y)
             for (int x = 0; x < 700; ++x)
                 ASSERT_EQ(decoded.value()->pixels().pixel(x, y),
                           reference_png::expectedPixel(picture, x, y))
                     << x << "," << y;
-
-        // A wrong Adler-32 is refused, as zlib itself refuses it; so is a stream cut short.
-        auto badAdler = zlib;
-        badAdler.back() ^= 0x01;
-        std::vector<std::uint8_t> inflated(raw.size());
-        uLongf size = inflated.size();
-        EXPECT_EQ(uncompress(inflated.data(), &size, badAdler.data(), badAdler.size()),
-                  Z_DATA_ERROR);
-        EXPECT_FALSE(decodePng(reference_png::fileWith(picture, badAdler)).ok());
-        auto cut = raw;
-        cut.resize(raw.size() - 5);
-        EXPECT_FALSE(
-            decodePng(reference_png::fileWith(picture, reference_png::compress(cut))).ok());
     }
 }
 

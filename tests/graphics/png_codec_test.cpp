@@ -8,7 +8,6 @@
 
 #include "platform/graphics/decode_image.h"
 #include "platform/graphics/jpeg_codec.h"
-#include "platform/graphics/picture_limits.h"
 #include "tests/graphics/reference_png.h"
 #include "tests/graphics/test_pictures.h"
 
@@ -20,16 +19,6 @@ std::vector<std::uint8_t> encodeOrFail(const PixelBuffer& pixels) {
     EncodeResult encoded = encodePng(pixels);
     EXPECT_TRUE(encoded.ok()) << encoded.error();
     return encoded.ok() ? encoded.value() : std::vector<std::uint8_t>{};
-}
-
-// Rewrites the IHDR size fields and their checksum, keeping the rest of the file.
-void setHeaderSize(std::vector<std::uint8_t>& png, std::uint32_t width, std::uint32_t height) {
-    auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) png[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-    };
-    put(16, width);
-    put(20, height);
-    put(29, static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17)));
 }
 
 // Our decoder undoes exactly what our encoder does to premultiplied pixels.
@@ -92,14 +81,6 @@ TEST(PngCodec, RefusesBadFilesWithAReason) {
     const std::uint8_t text[] = "GIF89a, not a PNG at all";
     EXPECT_EQ(decodePng(text).error(), "not a PNG file");
     EXPECT_FALSE(decodePng({}).ok());
-
-    auto tooWide = good;
-    setHeaderSize(tooWide, 40000, 10);
-    EXPECT_NE(decodePng(tooWide).error().find("30000 pixels on a side"), std::string::npos);
-
-    auto tooMany = good;
-    setHeaderSize(tooMany, 12000, 12000);
-    EXPECT_NE(decodePng(tooMany).error().find("100 megapixels"), std::string::npos);
 }
 
 TEST(PngDecoding, DamageAnywhereIsRefusedOrReadWithoutHarm) {
@@ -159,8 +140,7 @@ std::vector<std::uint8_t> chunkData(const std::vector<std::uint8_t>& file, const
 
 void expectPixelsAsReference(const reference_png::Picture& reference, const ImagePtr& decoded) {
     const PixelBuffer& pixels = decoded->pixels();
-    ASSERT_EQ(pixels.width(), reference.width);
-    ASSERT_EQ(pixels.height(), reference.height);
+    ASSERT_EQ(test_pictures::dimensions(pixels), std::pair(reference.width, reference.height));
     EXPECT_EQ(pixels.format(), reference_png::hasAlpha(reference) ? PixelBuffer::Format::Argb32
                                                                   : PixelBuffer::Format::Rgb24);
     int wrong = 0;
@@ -175,13 +155,17 @@ void expectPixelsAsReference(const reference_png::Picture& reference, const Imag
 }
 
 TEST(PngDecoding, EveryColourTypeBitDepthAndInterlaceAsTheReferenceShowsIt) {
-    // Odd sizes leave the interlace passes partly empty and the fast rows a ragged end.
+    // Odd sizes leave the interlace passes partly empty and the fast rows a ragged end; the
+    // smallest pictures' image data come in chunks of seven bytes.
     for (const auto& kind : reference_png::everyKind())
         for (auto [width, height] : {std::pair{37, 29}, std::pair{3, 2}, std::pair{1, 9}}) {
             SCOPED_TRACE(reference_png::describe(kind) + ", " + std::to_string(width) + "x" +
                          std::to_string(height));
             const auto picture = reference_png::makePicture(kind, width, height, 7u + width);
-            auto decoded = decodePng(reference_png::file(picture));
+            const auto zlib = reference_png::compress(
+                reference_png::scanlines(picture, [](int row) { return row % 5; }));
+            auto decoded =
+                decodePng(reference_png::fileWith(picture, zlib, width < 37 ? 7 : 1 << 20));
             ASSERT_TRUE(decoded.ok()) << decoded.error();
             expectPixelsAsReference(picture, decoded.value());
         }
@@ -203,18 +187,6 @@ TEST(PngDecoding, TallPicturesSpreadOverCoresWhateverTheirFilters) {
             ASSERT_TRUE(decoded.ok()) << decoded.error();
             expectPixelsAsReference(picture, decoded.value());
         }
-}
-
-TEST(PngDecoding, ImageDataInManySmallChunksReadsAsOne) {
-    for (bool interlaced : {false, true}) {
-        const auto picture =
-            reference_png::makePicture({reference_png::kRgb, 8, interlaced, false}, 40, 30, 5);
-        const auto zlib = reference_png::compress(
-            reference_png::scanlines(picture, [](int row) { return row % 5; }));
-        auto decoded = decodePng(reference_png::fileWith(picture, zlib, 7));
-        ASSERT_TRUE(decoded.ok()) << decoded.error();
-        expectPixelsAsReference(picture, decoded.value());
-    }
 }
 
 TEST(PngDecoding, RefusesImageDataThatDoesNotHoldTogetherAndIgnoresWhatFollowsIt) {
@@ -298,22 +270,6 @@ TEST(PngEncoding, AnotherDecoderReadsWhatWeWrite) {
                     hasAlpha ? original->pixel(x, y) : original->pixel(x, y) | 0xFF000000u;
                 ASSERT_EQ(shown, expected) << x << "," << y;
             }
-    }
-}
-
-TEST(PictureLimits, HoldExactlyAtTheirBoundaries) {
-    EXPECT_FALSE(pictureSizeError(30000, 1));
-    EXPECT_TRUE(pictureSizeError(30001, 1));
-    EXPECT_TRUE(pictureSizeError(1, 30001));
-    EXPECT_FALSE(pictureSizeError(10000, 10000));
-    EXPECT_TRUE(pictureSizeError(10000, 10001));
-    // Both decoders, at the longest side and one past it.
-    for (const int width : {30000, 30001}) {
-        const auto png = reference_png::file(
-            reference_png::makePicture({reference_png::kRgb, 8, false, false}, width, 1, 1));
-        const auto jpeg = encodeJpeg(PixelBuffer(width, 1, PixelBuffer::Format::Rgb24)).value();
-        EXPECT_EQ(decodePng(png).ok(), width == 30000) << width;
-        EXPECT_EQ(decodeJpeg(jpeg).ok(), width == 30000) << width;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/graphics/pixel_halving.h"
+#include "tests/graphics/test_pictures.h"
 
 namespace {
 
@@ -13,13 +14,13 @@ using namespace platform::graphics;
 
 // Every channel of every pixel different, so that any misplaced or mixed-up byte shows.
 std::shared_ptr<PixelBuffer> busyPixels(int width, int height, PixelBuffer::Format format) {
-    auto pixels = std::make_shared<PixelBuffer>(width, height, format);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const auto v = static_cast<std::uint32_t>(x * 2654435761u ^ y * 40503u);
-            pixels->setPixel(x, y, format == PixelBuffer::Format::Rgb24 ? v | 0xFF000000u : v);
-        }
-    return pixels;
+    const std::uint32_t opaque = format == PixelBuffer::Format::Rgb24 ? 0xFF000000u : 0;
+    return test_pictures::pixelsOf(
+        width, height,
+        [&](int x, int y) {
+            return static_cast<std::uint32_t>(x * 2654435761u ^ y * 40503u) | opaque;
+        },
+        format);
 }
 
 std::uint32_t channel(std::uint32_t pixel, int c) {

@@ -23,16 +23,7 @@ struct Kind {
 };
 
 inline int channelsOf(int colorType) {
-    switch (colorType) {
-        case kRgb:
-            return 3;
-        case kGreyAlpha:
-            return 2;
-        case kRgbAlpha:
-            return 4;
-        default:
-            return 1;
-    }
+    return colorType == kRgb ? 3 : colorType == kGreyAlpha ? 2 : colorType == kRgbAlpha ? 4 : 1;
 }
 
 inline std::string describe(const Kind& k) {

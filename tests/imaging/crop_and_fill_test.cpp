@@ -6,7 +6,7 @@
 #include "imaging/image_in_rect.h"
 #include "imaging/resolution_preset.h"
 #include "platform/foundation/log.h"
-#include "tests/imaging/test_pictures.h"
+#include "tests/graphics/test_pictures.h"
 
 namespace {
 
@@ -64,11 +64,9 @@ TEST(AspectFillRect, CoversTheTargetAndCutsEqually) {
 
 // A picture whose columns step by 3 in green.
 std::shared_ptr<PixelBuffer> columnRamp(int width, int height) {
-    auto pixels = std::make_shared<PixelBuffer>(width, height, PixelBuffer::Format::Rgb24);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels->setPixel(x, y, 0xFF000000u | static_cast<std::uint32_t>(3 * x) << 8);
-    return pixels;
+    return pixelsOf(width, height, [](int x, int) {
+        return 0xFF000000u | static_cast<std::uint32_t>(3 * x) << 8;
+    });
 }
 
 TEST(ImageByScalingAndCropping, EqualSizesAreCopiedExactly) {
@@ -85,9 +83,7 @@ TEST(ImageByScalingAndCropping, EqualSizesAreCopiedExactly) {
 }
 
 TEST(ImageByScalingAndCropping, EnlargesBilinearly) {
-    auto twoPixels = std::make_shared<PixelBuffer>(2, 1, PixelBuffer::Format::Rgb24);
-    twoPixels->setPixel(0, 0, 0xFF000000u);
-    twoPixels->setPixel(1, 0, 0xFFFFFFFFu);
+    const auto twoPixels = pixelsOf(2, 1, [](int x, int) { return x ? kWhite : 0xFF000000u; });
     const ImagePtr wide = imageByScalingAndCroppingForSize({4, 2}, Image::withPixels(twoPixels));
     ASSERT_TRUE(wide);
     const int expected[] = {0, 64, 191, 255};
@@ -108,8 +104,7 @@ TEST(ImageByScalingAndCropping, ScalesWithTheCentredCut) {
     // Zoom 3's case in small: 1.5 times larger, drawn at x = −1 and cut to the target.
     const ImagePtr scaled =
         imageByScalingAndCroppingForSize({100, 75}, Image::withPixels(columnRamp(68, 50)));
-    ASSERT_EQ(scaled->pixels().width(), 100);
-    ASSERT_EQ(scaled->pixels().height(), 75);
+    ASSERT_EQ(test_pictures::dimensions(scaled->pixels()), std::pair(100, 75));
     // Output centre 51.5 sits at source (51.5 + 1) / 1.5 = 35, halfway between the centres of
     // columns 34 and 35.
     EXPECT_NEAR(channel(scaled->pixels().pixel(51, 30), 1), 103.5, 0.5);
@@ -127,25 +122,22 @@ TEST(ImageByScalingAndCropping, DrawsTaggedPicturesAsSeen) {
     EXPECT_EQ(turned->pixels().pixel(29, 0), distinctPixel(0, 0));
 }
 
-TEST(ImageByScalingAndCropping, NoPictureOrNoSurfaceIsLogged) {
+TEST(ImageByScalingAndCropping, NoPictureOrNoSurfaceGivesNothing) {
     platform::foundation::SystemLog::Capture log;
     EXPECT_EQ(imageByScalingAndCroppingForSize({10, 10}, nullptr), nullptr);
     const ImagePtr source = distinctPicture(4, 4, ImageOrientation::Up);
     EXPECT_EQ(imageByScalingAndCroppingForSize({0, 10}, source), nullptr);
     EXPECT_EQ(imageByScalingAndCroppingForSize({40000, 10}, source), nullptr);
-    EXPECT_EQ(log.count("could not scale image"), 3);
     const ImagePtr fractional = imageByScalingAndCroppingForSize({2.5f, 3.5f}, source);
     ASSERT_TRUE(fractional);
-    EXPECT_EQ(fractional->pixels().width(), 3);
-    EXPECT_EQ(fractional->pixels().height(), 4);
+    EXPECT_EQ(test_pictures::dimensions(fractional->pixels()), std::pair(3, 4));
 }
 
 TEST(ImageInRect, CopiesTheWidenedPixels) {
     const ImagePtr source = distinctPicture(20, 10, ImageOrientation::Up);
     const ImagePtr cropped = imageInRect(*source, Rect(2.5f, 3.0f, 4.0f, 2.2f));
     ASSERT_TRUE(cropped);
-    EXPECT_EQ(cropped->pixels().width(), 5);
-    EXPECT_EQ(cropped->pixels().height(), 3);
+    EXPECT_EQ(test_pictures::dimensions(cropped->pixels()), std::pair(5, 3));
     EXPECT_EQ(cropped->pixels().pixel(0, 0), distinctPixel(2, 3));
     EXPECT_EQ(cropped->pixels().pixel(4, 2), distinctPixel(6, 5));
     EXPECT_EQ(imageInRect(*source, Rect(30, 0, 5, 5)), nullptr);

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,16 +20,6 @@ using platform::media::CameraState;
 inline bool runUntil(RunLoop& loop, const std::function<bool()>& done, double limit = 10.0) {
     const double end = loop.now() + limit;
     while (!done() && loop.now() < end) loop.runFor(0.02);
-    return done();
-}
-
-// Runs what is due on the loop, without moving its clock, until `done` holds or `limit`
-// seconds of real time pass: a camera delivers in real time, also to a virtual clock.
-inline bool runInRealTimeUntil(RunLoop& loop, const std::function<bool()>& done,
-                               double limit = 10.0) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        if (!loop.runPending()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return done();
 }
 

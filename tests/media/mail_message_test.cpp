@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -48,30 +49,18 @@ print(json.dumps({
 
 class MailMessageTest : public testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("orvex-mail-message-" + std::to_string(::getpid()) + "-" +
-                   testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     nlohmann::json readWithPython(const Bytes& message) {
-        std::ofstream(folder_ / "message.eml", std::ios::binary)
-            .write(reinterpret_cast<const char*>(message.data()),
-                   static_cast<std::streamsize>(message.size()));
         const auto run = independent_tools::python(
-            kReadMessage, {(folder_ / "message.eml").string(), (folder_ / "part").string()});
+            kReadMessage,
+            {files_.write("message.eml", message).string(), files_.path("part").string()});
         EXPECT_EQ(run.status, 0) << run.output;
         return nlohmann::json::parse(run.output, nullptr, false);
     }
-
     Bytes decodedPart(int index) const {
-        std::ifstream in(folder_ / ("part" + std::to_string(index)), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
+        return independent_tools::ScratchFiles::read(files_.path("part" + std::to_string(index)));
     }
 
-    fs::path folder_;
+    independent_tools::ScratchFiles files_{"mail-message"};
 };
 
 // Every byte value, and the line breaks a careless encoder would turn into others.
@@ -134,33 +123,31 @@ TEST_F(MailMessageTest, PythonReadsHeadersBodyAndTheAttachmentByteForByte) {
 
 TEST_F(MailMessageTest, LineBreaksInUserTextNeverStartAHeader) {
     const std::string injected = "\r\nBcc: evil@example.com";
-    MailDraft subject = pictureDraft(picture(100));
-    subject.subject = "Hi" + injected;
-    MailDraft name = pictureDraft(picture(100));
-    name.to = "\"Bob" + injected + "\" <bob@example.com>";
-    MailDraft address = pictureDraft(picture(100));
-    address.to = "bob@example.com" + injected;
-    MailDraft sender = pictureDraft(picture(100));
-    sender.from = "camera@example.org" + injected;
-    MailDraft file = pictureDraft(picture(100));
-    file.attachments[0].fileName = "image" + injected;
-    MailDraft type = pictureDraft(picture(100));
-    type.attachments[0].mimeType = "image/png" + injected;
-
-    for (const MailDraft* draft : {&subject, &name, &address, &sender, &file, &type}) {
-        const auto built = buildMessage(*draft, kDate);
-        if (!built.ok()) continue;  // refusing is as good as folding
+    const std::function<void(MailDraft&)> injections[] = {
+        [&](MailDraft& d) { d.subject = "Hi" + injected; },
+        [&](MailDraft& d) { d.to = "\"Bob" + injected + "\" <bob@example.com>"; },
+        [&](MailDraft& d) { d.to = "bob@example.com" + injected; },
+        [&](MailDraft& d) { d.from = "camera@example.org" + injected; },
+        [&](MailDraft& d) { d.attachments[0].fileName = "image" + injected; },
+        [&](MailDraft& d) { d.attachments[0].mimeType = "image/png" + injected; }};
+    for (const auto& inject : injections) {
+        MailDraft draft = pictureDraft(picture(100));
+        const std::string to = draft.to;
+        inject(draft);
+        const bool subject = draft.subject != pictureDraft({}).subject;
+        const auto built = buildMessage(draft, kDate);
+        if (!built.ok() && !subject) continue;  // refusing is as good as folding
+        // A subject is the user's own words: folded into one line, not refused.
+        ASSERT_TRUE(built.ok()) << built.error;
         const auto message = readWithPython(built.bytes);
         EXPECT_FALSE(message["headers"].contains("bcc")) << message["headers"];
         for (const auto& part : message["parts"])
             EXPECT_FALSE(part["headers"].contains("bcc")) << part["headers"];
-        EXPECT_EQ(message["to"].size(), draft == &name || draft == &address ? 1u : 2u)
-            << message["to"];
+        EXPECT_EQ(message["to"].size(), draft.to == to ? 2u : 1u) << message["to"];
+        if (subject) {
+            EXPECT_EQ(message["subject"], "Hi Bcc: evil@example.com");
+        }
     }
-    // A subject is the user's own words: folded into one line, not refused.
-    const auto built = buildMessage(subject, kDate);
-    ASSERT_TRUE(built.ok()) << built.error;
-    EXPECT_EQ(readWithPython(built.bytes)["subject"], "Hi Bcc: evil@example.com");
 }
 
 TEST(MailAddressListTest, SaysWhatIsWrongWithWhatTheUserTyped) {

@@ -40,18 +40,7 @@ std::vector<fs::path> filesIn(const fs::path& folder) {
 
 class MailTransportTest : public testing::Test {
   protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("orvex-mail-transport-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        previous_ = MailTransport::settings();
-    }
-    void TearDown() override {
-        MailTransport::configure(previous_);
-        fs::remove_all(root_);
-    }
+    void TearDown() override { MailTransport::configure(previous_); }
 
     // A sendmail stand-in: the shell script's body, run with the message on its input.
     std::string command(const std::string& body) {
@@ -62,21 +51,14 @@ class MailTransportTest : public testing::Test {
     }
 
     MailSettings settings(std::optional<std::string> sendmail) {
-        MailSettings s;
-        s.sendmail = std::move(sendmail);
-        s.outbox = root_ / "outbox";
-        s.from = "camera@example.org";
-        return s;
+        return {std::move(sendmail), root_ / "outbox", "camera@example.org"};
     }
 
     static MailDraft draft(std::size_t pictureSize = 1000) {
-        MailDraft d;
-        d.to = "bob@example.com";
-        d.subject = "A picture";
-        d.body = "Here it is.";
-        d.attachments.push_back(
-            {std::vector<std::uint8_t>(pictureSize, 0x89), "image/png", "image"});
-        return d;
+        return {
+            "",          "bob@example.com",
+            "A picture", "Here it is.",
+            false,       {{std::vector<std::uint8_t>(pictureSize, 0x89), "image/png", "image"}}};
     }
 
     // Sends on a virtual clock, which waits for the work under way before it lets time pass.
@@ -91,9 +73,10 @@ class MailTransportTest : public testing::Test {
     }
 
     RunLoop loop_{std::make_shared<VirtualClock>()};
-    fs::path root_;
+    independent_tools::ScratchFiles files_;
+    const fs::path& root_ = files_.folder();
     int scripts_ = 0;
-    MailSettings previous_;
+    MailSettings previous_ = MailTransport::settings();
 };
 
 TEST_F(MailTransportTest, CommandGetsTheMessageAndTheOutboxKeepsItInSent) {

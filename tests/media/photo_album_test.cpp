@@ -1,20 +1,16 @@
-#include <sys/stat.h>
-
 #include "platform/media/photo_album.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -25,42 +21,30 @@
 #include "platform/foundation/log.h"
 #include "platform/graphics/decode_image.h"
 #include "platform/graphics/exif_thumbnail.h"
-#include "platform/graphics/jpeg_codec.h"
 #include "tests/graphics/independent_tools.h"
+#include "tests/graphics/test_pictures.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace test_pictures;
 using platform::foundation::RunLoop;
 using platform::foundation::SystemLog;
 using platform::foundation::VirtualClock;
-using platform::graphics::Image;
-using platform::graphics::ImagePtr;
-using platform::graphics::PixelBuffer;
 using platform::media::PhotoAlbum;
+using Bytes = std::vector<std::uint8_t>;
 
 ImagePtr solidPicture(int width, int height, std::uint32_t colour) {
-    auto pixels = std::make_shared<PixelBuffer>(width, height, PixelBuffer::Format::Rgb24);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels->setPixel(x, y, colour);
-    return Image::withPixels(std::move(pixels));
+    return Image::withPixels(solid(width, height, colour));
 }
 
-std::vector<std::uint8_t> jpegOf(std::uint32_t colour) {
-    return platform::graphics::encodeJpeg(solidPicture(64, 48, colour)->pixels()).value();
-}
-
-void writeBytes(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+// One channel (0 blue, 1 green, 2 red) of the decoded file's pixel at (20, 15).
+int channelIn(const fs::path& file, int c) {
+    const auto decoded = platform::graphics::decodeImageFile(file);
+    EXPECT_TRUE(decoded) << decoded.error();
+    return decoded ? channel(decoded.value()->pixels().pixel(20, 15), c) : 0;
 }
 
 // Every file in the folder, hidden ones too, by name.
@@ -73,70 +57,34 @@ std::vector<std::string> filesIn(const fs::path& folder) {
 }
 
 int linesWith(const SystemLog::Capture& log, const std::string& text) {
-    return static_cast<int>(std::count_if(
-        log.lines().begin(), log.lines().end(),
-        [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+    return static_cast<int>(
+        std::count_if(log.lines().begin(), log.lines().end(),
+                      [&](const auto& line) { return line.find(text) != line.npos; }));
 }
 
 // A moment of 5 March 2024, local time.
 std::chrono::system_clock::time_point marchFifth(int hour, int minute, int second) {
     std::tm local{};
-    local.tm_year = 124;
-    local.tm_mon = 2;
-    local.tm_mday = 5;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
+    std::tie(local.tm_year, local.tm_mon, local.tm_mday) = std::tuple(124, 2, 5);
+    std::tie(local.tm_hour, local.tm_min, local.tm_sec, local.tm_isdst) =
+        std::tuple(hour, minute, second, -1);
     return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
 class PhotoAlbumTest : public testing::Test {
   protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("orvex-album-test-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override {
-        for (const fs::path& locked : locked_) setImmutable(locked, false);
-        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(root_);
-    }
-
-    static bool setImmutable(const fs::path& folder, bool on) {
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return done;
-    }
-
-    // A folder nobody may write in, not even the superuser; false where that cannot be had.
-    bool makeReadOnly(const fs::path& folder) {
-        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-        if (::geteuid() == 0 && setImmutable(folder, true)) locked_.push_back(folder);
-        std::ofstream probe(folder / "probe");
-        return !probe;
-    }
-
     // Runs the loop until every save has completed.
     void finishSaves() { loop_.runFor(0.001); }
 
-    // A folder that cannot be created, not even by the superuser: its parent is a file. Removing
-    // the file named `blocker` lets it be created.
+    // A folder that cannot be created, not even by the superuser: its parent is a file.
+    // Removing the file named `blocker` lets it be created.
     fs::path blockedFolder(const std::string& blocker) {
         std::ofstream(root_ / blocker) << "a file, not a folder";
         return root_ / blocker / "folder";
     }
 
-    fs::path root_;
-    std::vector<fs::path> locked_;
+    independent_tools::ScratchFiles files_;
+    const fs::path& root_ = files_.folder();
     RunLoop loop_{std::make_shared<VirtualClock>()};
 };
 
@@ -145,15 +93,12 @@ TEST_F(PhotoAlbumTest, SavesInTheSameMillisecondGetTheirOwnFiles) {
     const auto instant = std::chrono::system_clock::now();
     album.setWallClock([instant] { return instant; });
     std::vector<std::optional<std::string>> results;
-    album.save(solidPicture(40, 30, 0xFFFF0000u),
-               [&](const auto& error) { results.push_back(error); });
-    album.save(solidPicture(40, 30, 0xFF0000FFu),
-               [&](const auto& error) { results.push_back(error); });
+    for (const std::uint32_t colour : {kRed, kBlue})
+        album.save(solidPicture(40, 30, colour),
+                   [&](const auto& error) { results.push_back(error); });
     finishSaves();
 
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_FALSE(results[0]);
-    EXPECT_FALSE(results[1]);
+    EXPECT_EQ(results, (std::vector<std::optional<std::string>>{std::nullopt, std::nullopt}));
     EXPECT_EQ(album.savedCount(), 2);
     const auto pictures = album.pictures();
     ASSERT_EQ(pictures.size(), 2u);
@@ -161,34 +106,24 @@ TEST_F(PhotoAlbumTest, SavesInTheSameMillisecondGetTheirOwnFiles) {
     EXPECT_EQ(first.size(), std::string("IMG_20240101_120000_000.jpg").size()) << first;
     EXPECT_EQ(pictures[1].filename().string(), first.substr(0, first.size() - 4) + "_1.jpg");
     // Each file holds its own picture, as a JPEG the album can read back.
-    const auto red = platform::graphics::decodeImageFile(pictures[0]);
-    const auto blue = platform::graphics::decodeImageFile(pictures[1]);
-    ASSERT_TRUE(red && blue);
-    EXPECT_GT(red.value()->pixels().pixel(20, 15) >> 16 & 0xFF, 240u);
-    EXPECT_GT(blue.value()->pixels().pixel(20, 15) & 0xFF, 240u);
+    EXPECT_GT(channelIn(pictures[0], 2), 240);
+    EXPECT_GT(channelIn(pictures[1], 0), 240);
     // Ordinary files, as the umask makes them: not left private like a temporary file.
     const mode_t mask = umask(0);
     umask(mask);
-    const auto permissions = std::filesystem::status(pictures[0]).permissions();
-    EXPECT_EQ(static_cast<mode_t>(permissions) & 0777, 0666 & ~mask);
+    EXPECT_EQ(static_cast<mode_t>(fs::status(pictures[0]).permissions()) & 0777, 0666 & ~mask);
 }
 
 TEST_F(PhotoAlbumTest, SavedPhotosCarryTheirMomentSizeMakerAndAnUprightExifThumbnail) {
     // Stored sideways with four coloured quadrants, so that the turn shows in the thumbnail.
-    auto stored = std::make_shared<PixelBuffer>(300, 200, PixelBuffer::Format::Rgb24);
-    const std::uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 300; ++x) stored->setPixel(x, y, colours[(y >= 100) * 2 + (x >= 150)]);
     PhotoAlbum album(root_ / "album", root_ / "fallback", loop_);
     album.setWallClock([] { return marchFifth(9, 30, 0); });
-    const auto sideways =
-        std::make_shared<Image>(stored, platform::graphics::ImageOrientation::Right, 1.0f);
+    const auto sideways = std::make_shared<Image>(quadrants(300, 200), ImageOrientation::Right, 1);
     album.save(sideways, nullptr);
     finishSaves();
     ASSERT_EQ(album.pictures().size(), 1u);
     const fs::path saved = album.pictures()[0];
-    std::ifstream in(saved, std::ios::binary);
-    const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    const Bytes bytes = independent_tools::ScratchFiles::read(saved);
 
     const auto embedded = platform::graphics::readExifThumbnail(bytes);
     ASSERT_TRUE(embedded);
@@ -200,26 +135,15 @@ TEST_F(PhotoAlbumTest, SavedPhotosCarryTheirMomentSizeMakerAndAnUprightExifThumb
     // The photo is upright, and so is its thumbnail: a quarter turn clockwise of what was stored.
     const auto photo = platform::graphics::decodeJpeg(bytes);
     ASSERT_TRUE(photo);
-    EXPECT_EQ(photo.value()->imageOrientation(), platform::graphics::ImageOrientation::Up);
+    EXPECT_EQ(photo.value()->imageOrientation(), ImageOrientation::Up);
     const PixelBuffer& full = photo.value()->pixels();
-    for (const auto& [fx, fy, expected] :
-         {std::tuple{0.25, 0.25, colours[2]}, std::tuple{0.75, 0.25, colours[0]},
-          std::tuple{0.25, 0.75, colours[3]}, std::tuple{0.75, 0.75, colours[1]}}) {
-        for (const PixelBuffer* p : {&pixels, &full}) {
-            const std::uint32_t got = p->pixel(int(fx * p->width()), int(fy * p->height()));
-            for (int shift : {0, 8, 16})
-                EXPECT_NEAR(int(got >> shift & 0xFF), int(expected >> shift & 0xFF), 40)
-                    << fx << "," << fy << " in the " << p->width() << " pixel wide picture";
-        }
-    }
-    // Another reader finds the same thumbnail.
+    expectQuadrants(pixels, {kBlue, kRed, kWhite, kGreen});
+    expectQuadrants(full, {kBlue, kRed, kWhite, kGreen});
+    // Another reader finds the same thumbnail, and the rest of the block as galleries read it.
     const auto extracted = independent_tools::run("exiftool -b -ThumbnailImage " +
                                                   independent_tools::quoted(saved.string()));
     ASSERT_EQ(extracted.status, 0) << "exiftool is missing: run scripts/install-deps";
-    EXPECT_EQ(std::vector<std::uint8_t>(extracted.output.begin(), extracted.output.end()),
-              *embedded);
-
-    // ... and the rest of the block, as galleries read it.
+    EXPECT_EQ(Bytes(extracted.output.begin(), extracted.output.end()), *embedded);
     const auto tags = independent_tools::run(
         "exiftool -s3 -DateTimeOriginal -CreateDate -OffsetTimeOriginal -ExifImageWidth "
         "-ExifImageHeight -Software -Orientation# " +
@@ -234,36 +158,30 @@ TEST_F(PhotoAlbumTest, SavedPhotosCarryTheirMomentSizeMakerAndAnUprightExifThumb
                                "\n200\n300\nOrvex " ORVEX_VERSION "\n1\n");
 
     // The block is all that was added: the picture's own data is what the encoder made.
-    const auto plain =
-        platform::graphics::encodeJpeg(imaging::scaleAndRotateImage(*sideways)->pixels(), 95);
-    ASSERT_TRUE(plain);
-    ASSERT_GT(bytes.size(), 6u);
-    ASSERT_EQ(bytes[3], 0xE1);  // the EXIF segment follows the start marker
+    ASSERT_EQ(bytes.at(3), 0xE1);  // the EXIF segment follows the start marker
     const std::size_t segment = 2 + (std::size_t{bytes[4]} << 8 | bytes[5]);
-    std::vector<std::uint8_t> withoutExif(bytes.begin(), bytes.begin() + 2);
+    Bytes withoutExif(bytes.begin(), bytes.begin() + 2);
     withoutExif.insert(withoutExif.end(), bytes.begin() + 2 + static_cast<long>(segment),
                        bytes.end());
-    EXPECT_EQ(withoutExif, plain.value());
+    EXPECT_EQ(withoutExif, jpegOf(imaging::scaleAndRotateImage(*sideways)->pixels(), 95));
 }
 
 TEST_F(PhotoAlbumTest, CompletionsRunOnTheLoopInTheOrderOfTheSaves) {
     PhotoAlbum album(root_ / "album", root_ / "fallback", loop_);
-    std::vector<int> order;
-    std::vector<bool> failed;
+    std::vector<std::pair<int, bool>> completed;  // which save, and whether it failed
     const auto loopThread = std::this_thread::get_id();
     bool onLoopThread = true;
     for (int i = 0; i < 5; ++i) {
-        ImagePtr picture = i == 2 ? nullptr : solidPicture(300, 200, 0xFF808080u);
-        album.save(picture, [&, i](const std::optional<std::string>& error) {
-            onLoopThread = onLoopThread && std::this_thread::get_id() == loopThread;
-            order.push_back(i);
-            failed.push_back(error.has_value());
-        });
+        album.save(i == 2 ? nullptr : solidPicture(300, 200, 0xFF808080u),
+                   [&, i](const std::optional<std::string>& error) {
+                       onLoopThread = onLoopThread && std::this_thread::get_id() == loopThread;
+                       completed.emplace_back(i, error.has_value());
+                   });
     }
-    EXPECT_TRUE(order.empty());  // nothing completes inside save()
+    EXPECT_TRUE(completed.empty());  // nothing completes inside save()
     finishSaves();
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(failed, (std::vector<bool>{false, false, true, false, false}));
+    EXPECT_EQ(completed, (std::vector<std::pair<int, bool>>{
+                             {0, false}, {1, false}, {2, true}, {3, false}, {4, false}}));
     EXPECT_TRUE(onLoopThread);
     EXPECT_EQ(album.savedCount(), 4);
     EXPECT_EQ(album.pictures().size(), 4u);  // the absent picture wrote nothing
@@ -271,46 +189,34 @@ TEST_F(PhotoAlbumTest, CompletionsRunOnTheLoopInTheOrderOfTheSaves) {
 }
 
 TEST_F(PhotoAlbumTest, UnwritableFolderKeepsThePhotoInTheFallback) {
-    const fs::path readOnly = root_ / "read-only";
-    fs::create_directories(readOnly);
-    if (!makeReadOnly(readOnly)) GTEST_SKIP() << "no way to make a folder read-only here";
-    std::ofstream(root_ / "file") << "a file, not a folder";
-
-    for (const fs::path& folder : {readOnly, root_ / "file" / "album"}) {
-        SCOPED_TRACE(folder);
-        SystemLog::Capture log;
-        PhotoAlbum album(folder, root_ / "fallback", loop_);
-        std::optional<std::string> result;
-        bool completed = false;
-        album.save(solidPicture(64, 48, 0xFF00FF00u), [&](const auto& error) {
-            completed = true;
-            result = error;
-        });
-        finishSaves();
-        ASSERT_TRUE(completed);
-        ASSERT_TRUE(result.has_value());
-        EXPECT_NE(result->find(folder.string()), std::string::npos) << *result;
-        EXPECT_EQ(album.savedCount(), 1);  // kept is saved
-        EXPECT_EQ(album.pendingCount(), 0);
-        EXPECT_FALSE(album.saveProblem());
-        ASSERT_EQ(log.lines().size(), 1u);
-        EXPECT_NE(log.lines()[0].find(folder.string()), std::string::npos);
-        EXPECT_NE(log.lines()[0].find((root_ / "fallback").string()), std::string::npos);
-    }
-    std::vector<fs::path> kept;
-    for (const auto& entry : fs::directory_iterator(root_ / "fallback"))
-        kept.push_back(entry.path());
-    ASSERT_EQ(kept.size(), 2u);
-    for (const fs::path& path : kept) EXPECT_TRUE(platform::graphics::decodeImageFile(path));
+    const fs::path folder = blockedFolder("file");
+    SystemLog::Capture log;
+    PhotoAlbum album(folder, root_ / "fallback", loop_);
+    std::optional<std::string> result = "not completed";
+    album.save(solidPicture(64, 48, kGreen), [&](const auto& error) { result = error; });
+    finishSaves();
+    ASSERT_TRUE(result.has_value());
+    EXPECT_NE(result->find(folder.string()), std::string::npos) << *result;
+    EXPECT_EQ(album.savedCount(), 1);  // kept is saved
+    EXPECT_EQ(album.pendingCount(), 0);
+    EXPECT_FALSE(album.saveProblem());
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find(folder.string()), std::string::npos);
+    EXPECT_NE(log.lines()[0].find((root_ / "fallback").string()), std::string::npos);
+    const auto kept = filesIn(root_ / "fallback");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_GT(channelIn(root_ / "fallback" / kept[0], 1), 240);
 }
 
 TEST_F(PhotoAlbumTest, ListsJpegAndPngPicturesOldestFirst) {
     const fs::path folder = root_ / "album";
     fs::create_directories(folder);
     const auto now = fs::file_time_type::clock::now();
-    const std::pair<const char*, int> files[] = {
-        {"b.PNG", 3}, {"a.jpg", 1}, {"notes.txt", 0}, {".IMG_x.jpg.tmp1", 0}, {"c.jpeg", 2}};
-    for (const auto& [name, age] : files) {
+    for (const auto& [name, age] : {std::pair{"b.PNG", 3},
+                                    {"a.jpg", 1},
+                                    {"notes.txt", 0},
+                                    {".IMG_x.jpg.tmp1", 0},
+                                    {"c.jpeg", 2}}) {
         std::ofstream(folder / name) << "x";
         fs::last_write_time(folder / name, now - std::chrono::hours(age));
     }
@@ -325,24 +231,22 @@ TEST_F(PhotoAlbumTest, PhotosNoFolderTakesWaitInMemoryAndLandUnderTheNamesOfThei
     SystemLog::Capture log;
     PhotoAlbum album(blockedFolder("album-blocker"), blockedFolder("fallback-blocker"), loop_);
     std::vector<std::optional<std::string>> told;
-    album.setProblemHandler(
-        [&](const std::optional<std::string>& cause) { told.push_back(cause); });
+    album.setProblemHandler([&](const auto& cause) { told.push_back(cause); });
     auto now = marchFifth(10, 0, 0);
     album.setWallClock([&now] { return now; });
     std::optional<std::string> result;
-    album.save(solidPicture(64, 48, 0xFFFF0000u), [&](const auto& error) { result = error; });
+    album.save(solidPicture(64, 48, kRed), [&](const auto& error) { result = error; });
     finishSaves();
     // Beyond the memory set aside, the newest photograph is the one given up, and named.
     album.setMemoryBudget(1);
     now = marchFifth(10, 0, 1);
-    album.save(solidPicture(64, 48, 0xFF0000FFu), nullptr);
+    album.save(solidPicture(64, 48, kBlue), nullptr);
     now = marchFifth(11, 0, 0);
     finishSaves();
 
     EXPECT_TRUE(result);
-    EXPECT_EQ(album.savedCount(), 0);
-    EXPECT_EQ(album.pendingCount(), 1);
-    EXPECT_EQ(album.failedCount(), 1);
+    EXPECT_EQ(std::tuple(album.savedCount(), album.pendingCount(), album.failedCount()),
+              std::tuple(0, 1, 1));
     EXPECT_EQ(told, (std::vector<std::optional<std::string>>{std::strerror(ENOTDIR)}));
     EXPECT_EQ(linesWith(log, "IMG_20240305_100001_000.jpg is lost"), 1);
     // Attempts that keep failing write nothing and lose nothing, however long they go on.
@@ -352,17 +256,14 @@ TEST_F(PhotoAlbumTest, PhotosNoFolderTakesWaitInMemoryAndLandUnderTheNamesOfThei
 
     fs::remove(root_ / "album-blocker");
     loop_.runFor(PhotoAlbum::kLongestRetryDelay + 1);
-    EXPECT_EQ(album.savedCount(), 1);
-    EXPECT_EQ(album.pendingCount(), 0);
-    EXPECT_EQ(album.failedCount(), 1);
+    EXPECT_EQ(std::tuple(album.savedCount(), album.pendingCount(), album.failedCount()),
+              std::tuple(1, 0, 1));
     EXPECT_FALSE(album.saveProblem());
     EXPECT_EQ(told.size(), 2u);
     EXPECT_FALSE(told.back());
     const fs::path landed = root_ / "album-blocker" / "folder" / "IMG_20240305_100000_000.jpg";
     ASSERT_EQ(album.pictures(), std::vector<fs::path>{landed});
-    const auto red = platform::graphics::decodeImageFile(landed);
-    ASSERT_TRUE(red) << red.error();
-    EXPECT_GT(red.value()->pixels().pixel(20, 15) >> 16 & 0xFF, 240u);
+    EXPECT_GT(channelIn(landed, 2), 240);
 }
 
 TEST_F(PhotoAlbumTest, ClosingMakesALastAttemptAndNamesEveryPhotoItLoses) {
@@ -372,8 +273,8 @@ TEST_F(PhotoAlbumTest, ClosingMakesALastAttemptAndNamesEveryPhotoItLoses) {
         PhotoAlbum kept(blockedFolder("blocked"), blockedFolder("fallback-blocker"), loop_);
         PhotoAlbum saved(freed, blockedFolder("fallback-blocker"), loop_);
         kept.setWallClock([] { return marchFifth(9, 30, 0); });
-        kept.save(solidPicture(64, 48, 0xFF00FF00u), nullptr);
-        saved.save(solidPicture(64, 48, 0xFF00FF00u), nullptr);
+        kept.save(solidPicture(64, 48, kGreen), nullptr);
+        saved.save(solidPicture(64, 48, kGreen), nullptr);
         finishSaves();
         ASSERT_EQ(kept.pendingCount(), 1);
         ASSERT_EQ(saved.pendingCount(), 1);
@@ -385,22 +286,25 @@ TEST_F(PhotoAlbumTest, ClosingMakesALastAttemptAndNamesEveryPhotoItLoses) {
 }
 
 TEST_F(PhotoAlbumTest, InterruptedSavesAreNamedWhenCompleteAndRemovedOtherwise) {
-    const fs::path folder = root_ / "album";
-    const fs::path fallback = root_ / "fallback";
+    const fs::path folder = root_ / "album", fallback = root_ / "fallback";
     fs::create_directories(folder);
     fs::create_directories(fallback);
-    const auto photo = jpegOf(0xFFFF0000u);
-    const auto other = jpegOf(0xFF0000FFu);
-    const std::span<const std::uint8_t> half(photo.data(), photo.size() / 2);
-    writeBytes(folder / ".IMG_1.jpg.Ab12Cd", photo);
-    writeBytes(folder / "IMG_2.jpg", other);
-    writeBytes(folder / ".IMG_2.jpg.Qq11Rr", photo);  // never replaces the file of its name
-    writeBytes(folder / ".IMG_3.jpg.Xy34Zw", half);
-    writeBytes(folder / ".IMG_4.jpg.Tr55Zz", std::span(photo).first(photo.size() - 1));
-    writeBytes(folder / ".notes.txt.Ab12Cd", photo);  // not one of our photographs
-    writeBytes(fallback / ".IMG_5.jpg.Fb00Aa", photo);
+    const Bytes photo = jpegOf(*solid(64, 48, kRed)), other = jpegOf(*solid(64, 48, kBlue));
+    const Bytes half(photo.begin(), photo.begin() + static_cast<long>(photo.size() / 2));
+    const auto write = [](const fs::path& path, const Bytes& bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    };
+    write(folder / ".IMG_1.jpg.Ab12Cd", photo);
+    write(folder / "IMG_2.jpg", other);
+    write(folder / ".IMG_2.jpg.Qq11Rr", photo);  // never replaces the file of its name
+    write(folder / ".IMG_3.jpg.Xy34Zw", half);
+    write(folder / ".IMG_4.jpg.Tr55Zz", Bytes(photo.begin(), photo.end() - 1));
+    write(folder / ".notes.txt.Ab12Cd", photo);  // not one of our photographs
+    write(fallback / ".IMG_5.jpg.Fb00Aa", photo);
     // A save under way, in this process or another, holds its file: it is left alone.
-    writeBytes(folder / ".IMG_6.jpg.Lk55Lk", half);
+    write(folder / ".IMG_6.jpg.Lk55Lk", half);
     const int writer = ::open((folder / ".IMG_6.jpg.Lk55Lk").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(writer, LOCK_EX), 0);
 
@@ -409,9 +313,10 @@ TEST_F(PhotoAlbumTest, InterruptedSavesAreNamedWhenCompleteAndRemovedOtherwise) 
     album.setFolder(folder);  // as `--album` does at start-up
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{".IMG_6.jpg.Lk55Lk", ".notes.txt.Ab12Cd",
                                                          "IMG_1.jpg", "IMG_2.jpg", "IMG_2_1.jpg"}));
-    EXPECT_EQ(readBytes(folder / "IMG_1.jpg"), photo);
-    EXPECT_EQ(readBytes(folder / "IMG_2.jpg"), other);
-    EXPECT_EQ(readBytes(folder / "IMG_2_1.jpg"), photo);
+    const auto read = independent_tools::ScratchFiles::read;
+    EXPECT_EQ(read(folder / "IMG_1.jpg"), photo);
+    EXPECT_EQ(read(folder / "IMG_2.jpg"), other);
+    EXPECT_EQ(read(folder / "IMG_2_1.jpg"), photo);
     EXPECT_EQ(filesIn(fallback), std::vector<std::string>{"IMG_5.jpg"});
     EXPECT_EQ(linesWith(log, "recovered the photo"), 3);
     EXPECT_EQ(linesWith(log, ".IMG_3.jpg.Xy34Zw: an interrupted save left it incomplete"), 1);
@@ -419,7 +324,7 @@ TEST_F(PhotoAlbumTest, InterruptedSavesAreNamedWhenCompleteAndRemovedOtherwise) 
 
     // Each listing finishes what was left since.
     ::close(writer);
-    writeBytes(folder / ".IMG_7.jpg.Nw88Nw", photo);
+    write(folder / ".IMG_7.jpg.Nw88Nw", photo);
     const auto listed = album.pictures();
     EXPECT_EQ(std::count(listed.begin(), listed.end(), folder / "IMG_7.jpg"), 1);
     EXPECT_FALSE(fs::exists(folder / ".IMG_6.jpg.Lk55Lk"));
@@ -458,8 +363,7 @@ TEST_F(PhotoAlbumTest, KilledWriterLeavesNoHalfWrittenPhoto) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        ::waitpid(child, nullptr, 0);
         ASSERT_GT(album.pictures().size(), before) << "the writer never got to save";
     }
     for (const fs::path& path : album.pictures()) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/graphics/drawing_context.h"
+#include "tests/graphics/test_pictures.h"
 #include "tests/ui/screen_pixels.h"
 
 namespace {
@@ -19,34 +20,6 @@ std::shared_ptr<PixelBuffer> distinctPixels() {
     return pixels;
 }
 
-struct Landing {
-    ImageOrientation orientation;
-    int x, y;  // where stored pixel (x, y) of a w × h picture lands, as functions below
-};
-
-// Where stored pixel (x, y) of the w × h picture appears when drawn upright.
-std::pair<int, int> uprightPosition(ImageOrientation o, int x, int y, int w, int h) {
-    switch (o) {
-        case ImageOrientation::Up:
-            return {x, y};
-        case ImageOrientation::Down:
-            return {w - 1 - x, h - 1 - y};
-        case ImageOrientation::Left:
-            return {y, w - 1 - x};
-        case ImageOrientation::Right:
-            return {h - 1 - y, x};
-        case ImageOrientation::UpMirrored:
-            return {w - 1 - x, y};
-        case ImageOrientation::DownMirrored:
-            return {x, h - 1 - y};
-        case ImageOrientation::LeftMirrored:
-            return {y, x};
-        case ImageOrientation::RightMirrored:
-            return {h - 1 - y, w - 1 - x};
-    }
-    return {-1, -1};
-}
-
 class UprightDrawing : public testing::TestWithParam<ImageOrientation> {};
 
 TEST_P(UprightDrawing, EveryStoredPixelLandsWhereItsTagSays) {
@@ -60,47 +33,33 @@ TEST_P(UprightDrawing, EveryStoredPixelLandsWhereItsTagSays) {
     }
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x) {
-            const auto [ux, uy] = uprightPosition(GetParam(), x, y, 3, 2);
+            const auto [ux, uy] = test_pictures::uprightPosition(GetParam(), x, y, 3, 2);
             EXPECT_EQ(pixelAt(surface, 2.5f + ux, 3.5f + uy), rgbOf(pixels->pixel(x, y)))
                 << "stored (" << x << ", " << y << ")";
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllTags, UprightDrawing,
-                         testing::Values(ImageOrientation::Up, ImageOrientation::Down,
-                                         ImageOrientation::Left, ImageOrientation::Right,
-                                         ImageOrientation::UpMirrored,
-                                         ImageOrientation::DownMirrored,
-                                         ImageOrientation::LeftMirrored,
-                                         ImageOrientation::RightMirrored));
+INSTANTIATE_TEST_SUITE_P(AllTags, UprightDrawing, testing::ValuesIn(test_pictures::kEveryTag));
 
-TEST(DrawingContext, TemplateTakesOnlyThePicturesShape) {
+TEST(DrawingContext, PicturesBlendByTheirAlphaAndTemplatesTakeOnlyTheirShape) {
     auto pixels = std::make_shared<PixelBuffer>(4, 1, PixelBuffer::Format::Argb32);
     pixels->setPixel(0, 0, argbOf(kRed));  // opaque
     pixels->setPixel(1, 0, 0x80000080u);   // half transparent blue, premultiplied
     const Image image(pixels, ImageOrientation::Up, 1.0f);
-    Surface surface({4, 1}, 1.0f, Surface::Content::Opaque);
+    Surface tinted({4, 1}, 1.0f, Surface::Content::Opaque),
+        drawn({4, 1}, 1.0f, Surface::Content::Opaque);
     {
-        DrawingContext context(surface);
+        DrawingContext context(tinted);
         context.drawTemplate(image, {0, 0, 4, 1}, colorOf(kGreen));
+        DrawingContext onRed(drawn);
+        onRed.fillRect({0, 0, 4, 1}, colorOf(kRed));
+        onRed.drawImage(image, {0, 0, 4, 1});
     }
-    EXPECT_EQ(pixelAt(surface, 0.5f, 0.5f), kGreen);
-    EXPECT_TRUE(near(pixelAt(surface, 1.5f, 0.5f), {0, 128, 0}, 2));
-    EXPECT_EQ(pixelAt(surface, 2.5f, 0.5f), kBlack);
-}
-
-TEST(DrawingContext, PictureAlphaIsRespected) {
-    auto pixels = std::make_shared<PixelBuffer>(2, 1, PixelBuffer::Format::Argb32);
-    pixels->setPixel(0, 0, 0x80800000u);  // half transparent red
-    const Image image(pixels, ImageOrientation::Up, 1.0f);
-    Surface surface({2, 1}, 1.0f, Surface::Content::Opaque);
-    {
-        DrawingContext context(surface);
-        context.fillRect({0, 0, 2, 1}, colorOf(kBlue));
-        context.drawImage(image, {0, 0, 2, 1});
-    }
-    EXPECT_TRUE(near(pixelAt(surface, 0.5f, 0.5f), {128, 0, 127}, 2));
-    EXPECT_EQ(pixelAt(surface, 1.5f, 0.5f), kBlue);
+    EXPECT_EQ(pixelAt(tinted, 0.5f, 0.5f), kGreen);
+    EXPECT_TRUE(near(pixelAt(tinted, 1.5f, 0.5f), {0, 128, 0}, 2));
+    EXPECT_EQ(pixelAt(tinted, 2.5f, 0.5f), kBlack);
+    EXPECT_TRUE(near(pixelAt(drawn, 1.5f, 0.5f), {127, 0, 128}, 2));
+    EXPECT_EQ(pixelAt(drawn, 2.5f, 0.5f), kRed);
 }
 
 TEST(DrawingContext, SingularTransformIsRefusedAndLeavesDrawingAsItWas) {

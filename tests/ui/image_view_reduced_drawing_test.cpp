@@ -9,6 +9,7 @@
 #include "platform/ui/image_view.h"
 #include "platform/ui/scroll_view.h"
 #include "platform/ui/window.h"
+#include "tests/graphics/test_pictures.h"
 #include "tests/ui/screen_pixels.h"
 
 namespace {
@@ -18,7 +19,6 @@ using platform::foundation::Rect;
 using platform::graphics::DrawingContext;
 using platform::graphics::ImageOrientation;
 using platform::ui::ImageView;
-using platform::ui::ScrollView;
 using platform::ui::View;
 using platform::ui::Window;
 
@@ -109,41 +109,7 @@ TEST_P(ReducedDrawing, LooksAsTheWholePictureScaledDown) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tags, ReducedDrawing,
-                         testing::Values(ImageOrientation::Up, ImageOrientation::Down,
-                                         ImageOrientation::Left, ImageOrientation::Right,
-                                         ImageOrientation::UpMirrored,
-                                         ImageOrientation::DownMirrored,
-                                         ImageOrientation::LeftMirrored,
-                                         ImageOrientation::RightMirrored));
-
-// A scroll view's delegate that zooms the one view it is given.
-struct Zooming : platform::ui::ScrollViewDelegate {
-    std::shared_ptr<View> view;
-    std::shared_ptr<View> viewForZoomingInScrollView(ScrollView&) override { return view; }
-};
-
-TEST(ReducedDrawingTest, ZoomedOutScrollViewDrawsFromACopyAsTheWholePictureLooks) {
-    const auto image = photoLike(2016, 1512, ImageOrientation::Up);
-    std::vector<std::shared_ptr<Zooming>> delegates;  // scroll views hold them weakly
-    for (const float zoom : {0.2f, 0.13f}) {
-        SCOPED_TRACE(testing::Message() << "zoom " << zoom);
-        auto inScrollView = [&](Window& window, std::shared_ptr<View> view) {
-            auto scroll = std::make_shared<ScrollView>(Rect{0, 44, 320, 436});
-            delegates.push_back(std::make_shared<Zooming>());
-            delegates.back()->view = view;
-            scroll->setDelegate(delegates.back());
-            scroll->setZoomScale(zoom);
-            scroll->setContentOffset({37, 11});
-            scroll->addSubview(std::move(view));
-            window.addSubview(scroll);
-        };
-        auto [reduced, whole] = drawnBothWays(image, {0, 0, 2016, 1512}, 2.0f, inScrollView);
-        const Difference d = difference(*reduced, *whole);
-        EXPECT_LT(d.mean, 0.75);
-        EXPECT_LE(d.worst, 60);
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Tags, ReducedDrawing, testing::ValuesIn(test_pictures::kEveryTag));
 
 TEST(ReducedDrawingTest, DrawingSmallTakesItsPixelsFromTheKeptCopy) {
     const auto image = photoLike(800, 600, ImageOrientation::Up);

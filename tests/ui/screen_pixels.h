@@ -10,6 +10,7 @@
 #include "platform/graphics/image.h"
 #include "platform/graphics/surface.h"
 #include "platform/ui/drawing/view_tree_drawing.h"
+#include "tests/graphics/test_pictures.h"
 
 // Helpers for tests that look at drawn pixels.
 namespace screen_pixels {
@@ -72,21 +73,18 @@ inline bool samePixels(const Surface& a, const Surface& b) {
 
 // A picture of one opaque colour, `width` × `height` points at `scale`.
 inline ImagePtr solidPicture(int width, int height, Rgb color, float scale = 1.0f) {
-    const int w = static_cast<int>(width * scale);
-    const int h = static_cast<int>(height * scale);
-    auto pixels = std::make_shared<PixelBuffer>(w, h, PixelBuffer::Format::Argb32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) pixels->setPixel(x, y, argbOf(color));
+    auto pixels = test_pictures::pixelsOf(
+        static_cast<int>(width * scale), static_cast<int>(height * scale),
+        [&](int, int) { return argbOf(color); }, PixelBuffer::Format::Argb32);
     return std::make_shared<Image>(pixels, platform::graphics::ImageOrientation::Up, scale);
 }
 
 // A picture whose left half is `left` and right half `right`.
 inline ImagePtr twoColourPicture(int width, int height, Rgb left, Rgb right, float scale = 1.0f) {
     const int w = static_cast<int>(width * scale);
-    const int h = static_cast<int>(height * scale);
-    auto pixels = std::make_shared<PixelBuffer>(w, h, PixelBuffer::Format::Rgb24);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) pixels->setPixel(x, y, argbOf(x < w / 2 ? left : right));
+    auto pixels = test_pictures::pixelsOf(w, static_cast<int>(height * scale), [&](int x, int) {
+        return argbOf(x < w / 2 ? left : right);
+    });
     return std::make_shared<Image>(pixels, platform::graphics::ImageOrientation::Up, scale);
 }
 
