@@ -223,6 +223,7 @@ bool SdlWindow::create(const WindowOptions& options, std::string& error) {
 }
 
 SdlWindow::~SdlWindow() {
+    // First: once the loop lets go, no worker posting a result is in wake() or can enter it.
     if (loop_) loop_->setEventSource(nullptr);
     if (window_) ui::setClipboardAccess({});
     if (sdlWindow_) SDL_DestroyWindow(sdlWindow_);

@@ -49,10 +49,17 @@ void RunLoop::performAfter(double delay, std::function<void()> action) {
 }
 
 void RunLoop::post(std::function<void()> task) {
-    {
-        std::lock_guard lock(mutex_);
-        posted_.push_back(std::move(task));
-    }
+    std::lock_guard lock(mutex_);
+    posted_.push_back(std::move(task));
+    wakeLocked();
+}
+
+void RunLoop::setEventSource(EventSource* source) {
+    std::lock_guard lock(mutex_);
+    eventSource_ = source;
+}
+
+void RunLoop::wakeLocked() {
     wakeUp_.notify_all();
     if (eventSource_) eventSource_->wake();
 }
@@ -79,12 +86,9 @@ RunLoop::BackgroundWork::~BackgroundWork() {
 void RunLoop::BackgroundWork::end() {
     if (!loop_) return;
     RunLoop* loop = std::exchange(loop_, nullptr);
-    {
-        std::lock_guard lock(loop->mutex_);
-        loop->backgroundWork_.fetch_sub(1);
-    }
-    loop->wakeUp_.notify_all();
-    if (loop->eventSource_) loop->eventSource_->wake();
+    std::lock_guard lock(loop->mutex_);
+    loop->backgroundWork_.fetch_sub(1);
+    loop->wakeLocked();
 }
 
 bool RunLoop::runPostedTasks() {
@@ -204,8 +208,8 @@ void RunLoop::reset() {
 void RunLoop::quit(int status) {
     quitRequested_ = true;
     exitStatus_ = status;
-    wakeUp_.notify_all();
-    if (eventSource_) eventSource_->wake();
+    std::lock_guard lock(mutex_);
+    wakeLocked();
 }
 
 }  // namespace platform::foundation

@@ -54,7 +54,8 @@ class EventSource {
     // Blocks until an event arrives, wake() is called or the timeout (seconds; negative:
     // none) runs out.
     virtual void waitForEvents(double timeout) = 0;
-    // Thread-safe: makes a waitForEvents return.
+    // Makes a waitForEvents return. Called from any thread, with the loop's lock held: it
+    // must not call back into the loop.
     virtual void wake() = 0;
     // Called when the loop has run everything due, just before it waits.
     virtual void turnEnded() {}
@@ -108,7 +109,9 @@ class RunLoop {
     void quit(int status = 0);
     bool quitRequested() const { return quitRequested_; }
 
-    void setEventSource(EventSource* source) { eventSource_ = source; }
+    // On the loop's thread: plugs in (or, with null, removes) the window's event queue. Once
+    // the source is removed, no thread is inside its wake() or can enter it.
+    void setEventSource(EventSource* source);
 
     // Drops every timer and posted task and forgets a quit: a fresh start for the loop.
     void reset();
@@ -128,6 +131,8 @@ class RunLoop {
     double nextFireDate();
     void waitForWork(double timeout);
     void runUntil(double deadline, bool stopAtDeadline);
+    // With mutex_ held: ends the loop's wait, on the condition or in the event source.
+    void wakeLocked();
 
     std::shared_ptr<Clock> clock_;
     std::vector<std::shared_ptr<Timer>> timers_;
@@ -138,6 +143,7 @@ class RunLoop {
     std::deque<std::function<void()>> posted_;
     std::atomic<int> backgroundWork_{0};
 
+    // Set on the loop's thread with mutex_ held; other threads read it only with mutex_ held.
     EventSource* eventSource_ = nullptr;
     bool quitRequested_ = false;
     int exitStatus_ = 0;

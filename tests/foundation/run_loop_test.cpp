@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -115,6 +117,77 @@ TEST(SystemLoopTest, PostFromAnotherThreadWakesTheLoop) {
     EXPECT_EQ(loop.run(), 7);
     poster.join();
     EXPECT_TRUE(ran);
+}
+
+// Counts the wakes that reach it, and those that come after the loop has let it go.
+class WakeCounter final : public EventSource {
+  public:
+    void dispatchEvents() override {}
+    void waitForEvents(double) override {}
+    void wake() override {
+        inWake_.fetch_add(1);
+        wakes_.fetch_add(1);
+        std::this_thread::yield();  // lets the loop's thread remove the source meanwhile
+        if (removed_.load()) lateWakes_.fetch_add(1);
+        inWake_.fetch_sub(1);
+    }
+    // Once the loop has let the source go: a wake still under way is late as well.
+    void markRemoved() {
+        removed_.store(true);
+        if (inWake_.load() > 0) lateWakes_.fetch_add(1);
+    }
+    int wakes() const { return wakes_.load(); }
+    int lateWakes() const { return lateWakes_.load(); }
+
+  private:
+    std::atomic<int> inWake_{0};
+    std::atomic<int> wakes_{0};
+    std::atomic<int> lateWakes_{0};
+    std::atomic<bool> removed_{false};
+};
+
+// Windows open and close on the main thread while workers keep posting results, as a save
+// finishing while the window closes does.
+TEST(EventSourceTest, WorkersPostingWhileSourcesComeAndGoNeverWakeARemovedOne) {
+    constexpr int kWorkers = 2;
+    constexpr int kSources = 1000;
+    RunLoop loop;
+    int ran = 0;
+    std::atomic<int> posted{0};
+    std::atomic<bool> stop{false};
+    std::latch posting(kWorkers);
+    auto postOne = [&] {
+        loop.post([&ran] { ++ran; });
+        posted.fetch_add(1);
+    };
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w)
+        workers.emplace_back([&] {
+            postOne();
+            posting.count_down();
+            while (!stop.load()) {
+                postOne();
+                std::this_thread::yield();
+            }
+        });
+    posting.wait();
+    std::vector<WakeCounter> sources(kSources);
+    for (auto& source : sources) {
+        loop.setEventSource(&source);
+        // Removed only once a worker has reached it: the removal meets posts under way.
+        while (source.wakes() == 0) std::this_thread::yield();
+        loop.runPending();
+        loop.setEventSource(nullptr);
+        source.markRemoved();
+    }
+    stop.store(true);
+    for (auto& worker : workers) worker.join();
+    loop.runPending();
+
+    int lateWakes = 0;
+    for (const auto& source : sources) lateWakes += source.lateWakes();
+    EXPECT_EQ(lateWakes, 0);
+    EXPECT_EQ(ran, posted.load());
 }
 
 }  // namespace
