@@ -12,11 +12,6 @@ namespace {
 constexpr double kNever = std::numeric_limits<double>::infinity();
 }
 
-double SystemClock::now() const {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
 RunLoop::RunLoop(std::shared_ptr<Clock> clock) : clock_(std::move(clock)) {}
 
 RunLoop& RunLoop::main() {

@@ -10,56 +10,10 @@
 #include <vector>
 
 #include "platform/foundation/clock.h"
+#include "platform/foundation/event_source.h"
+#include "platform/foundation/timer.h"
 
 namespace platform::foundation {
-
-class RunLoop;
-
-// A one-shot or repeating timer scheduled on a run loop. The loop holds the timer
-// until it fires for the last time or is invalidated; the owner's reference is only
-// a handle. Actions should capture their owner weakly.
-class Timer {
-  public:
-    void invalidate() { valid_ = false; }
-    bool isValid() const { return valid_; }
-    bool repeats() const { return repeats_; }
-    double interval() const { return interval_; }
-    double fireDate() const { return start_ + interval_ * static_cast<double>(fires_ + 1); }
-
-  private:
-    friend class RunLoop;
-    Timer(double start, double interval, bool repeats, std::uint64_t sequence,
-          std::function<void(Timer&)> action)
-        : start_(start),
-          interval_(interval),
-          repeats_(repeats),
-          sequence_(sequence),
-          action_(std::move(action)) {}
-
-    double start_;
-    double interval_;
-    bool repeats_;
-    std::uint64_t sequence_;
-    std::uint64_t fires_ = 0;
-    bool valid_ = true;
-    std::function<void(Timer&)> action_;
-};
-
-// The window back end plugs its event queue into the loop through this interface.
-class EventSource {
-  public:
-    virtual ~EventSource() = default;
-    // Delivers every pending event without blocking.
-    virtual void dispatchEvents() = 0;
-    // Blocks until an event arrives, wake() is called or the timeout (seconds; negative:
-    // none) runs out.
-    virtual void waitForEvents(double timeout) = 0;
-    // Makes a waitForEvents return. Called from any thread, with the loop's lock held: it
-    // must not call back into the loop.
-    virtual void wake() = 0;
-    // Called when the loop has run everything due, just before it waits.
-    virtual void turnEnded() {}
-};
 
 // The main thread's loop: timers, delayed calls, tasks posted from other threads and,
 // with a window, the window's events. With a virtual clock, time moves only while the
