@@ -37,11 +37,9 @@ test-sanitize: deps
 # icons and translations the installing end-to-end tests need). GLib, GStreamer, SDL and cairo
 # are not instrumented: ignore_noninstrumented_modules drops what they do on their own, while
 # our callbacks on their threads stay checked. Left out: a test that caps the address space,
-# which TSan's shadow mappings cannot live in, and one whose test camera, restarted at TSan's
-# pace, still composes its first frames black, and one that screenshots a resized window before
-# the slower binary has repainted it (matters of timing; TSan reports nothing in either).
+# which TSan's shadow mappings cannot live in.
 THREAD_TARGETS = test_foundation test_media test_preview test_e2e icons translations
-THREAD_LEFT_OUT = _NOT_BUILT$$|^PreviewTest\.APictureWithoutMemory|^TestCamera\.StopSilences|^WindowClicksTest\.OpensWhollyOnTheScreen
+THREAD_LEFT_OUT = _NOT_BUILT$$|^PreviewTest\.APictureWithoutMemory
 THREAD_TSAN_OPTIONS = halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1
 test-thread: deps
 	@cmake -S . -B $(THREAD_BUILD) -G Ninja -DORVEX_THREAD_SANITIZER=ON -DORVEX_BENCHMARKS=OFF \

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <regex>
-#include <set>
 
 #include "run_orvex.h"
-#include "tests/graphics/independent_tools.h"
 
 namespace e2e {
 namespace {
@@ -19,28 +16,22 @@ constexpr const char* kAppId = "org.orvex.Orvex";
 class InstallTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        prefix_ = new std::filesystem::path(scratchFolder("install-prefix"));
+        prefix_ = scratchFolder("install-prefix");
         const auto install = run("cmake --install " + quoted(ORVEX_TEST_BINARY_DIR) + " --prefix " +
-                                 quoted(prefix_->string()) + " 2>&1");
+                                 quoted(prefix_.string()) + " 2>&1");
         installed_ = install.status == 0;
         if (!installed_) ADD_FAILURE() << install.output;
     }
-    static void TearDownTestSuite() {
-        std::filesystem::remove_all(*prefix_);
-        delete prefix_;
-    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(prefix_); }
     void SetUp() override { ASSERT_TRUE(installed_); }
 
     static std::filesystem::path installed(const std::string& relative) {
-        return *prefix_ / relative;
+        return prefix_ / relative;
     }
 
-    static std::filesystem::path* prefix_;
-    static bool installed_;
+    static inline std::filesystem::path prefix_;
+    static inline bool installed_ = false;
 };
-
-std::filesystem::path* InstallTest::prefix_ = nullptr;
-bool InstallTest::installed_ = false;
 
 TEST_F(InstallTest, TheInstalledProgramRunsFromElsewhereOnItsOwnResources) {
     const auto elsewhere = scratchFolder("install-elsewhere");
@@ -58,20 +49,18 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromElsewhereOnItsOwnResources) {
               std::string::npos)
         << result.output;
     EXPECT_TRUE(std::filesystem::exists(share + "/locale/de/LC_MESSAGES/orvex.mo"));
-    EXPECT_NE(result.output.find("\"saved\":1"), std::string::npos) << result.output;
-    EXPECT_EQ(picturesIn(album).size(), 1u);
+    EXPECT_EQ(filesIn(album).size(), 1u);
     EXPECT_GT(std::filesystem::file_size(elsewhere / "shot.png"), 10000u);
     EXPECT_EQ(result.output.find("cannot"), std::string::npos) << result.output;
     std::filesystem::remove_all(elsewhere);
 }
 
-TEST_F(InstallTest, NothingInstalledPointsIntoTheSourceOrBuildTree) {
+// What a desktop looks for is where it looks and valid; nothing points into the source or
+// build tree.
+TEST_F(InstallTest, LauncherMetainfoIconsAndManualAreThoseADesktopExpects) {
     const auto found = run("grep -rlI -e " + quoted(ORVEX_TEST_SOURCE_DIR) + " -e " +
-                           quoted(ORVEX_TEST_BINARY_DIR) + " " + quoted(prefix_->string()));
+                           quoted(ORVEX_TEST_BINARY_DIR) + " " + quoted(prefix_.string()));
     EXPECT_EQ(found.output, "");
-}
-
-TEST_F(InstallTest, LauncherMetainfoAndIconsAreThoseADesktopExpects) {
     const auto desktop = installed(std::string("share/applications/") + kAppId + ".desktop");
     const auto metainfo = installed(std::string("share/metainfo/") + kAppId + ".metainfo.xml");
     const auto validate = run("desktop-file-validate " + quoted(desktop.string()) + " 2>&1");
@@ -84,15 +73,10 @@ TEST_F(InstallTest, LauncherMetainfoAndIconsAreThoseADesktopExpects) {
     // The newest release named in the metainfo is the version the program reports.
     const auto version = run(quoted(installed("bin/orvex").string()) + " --version");
     const std::string metainfoText = readFile(metainfo);
-    const auto release = metainfoText.find("<release version=\"");
-    ASSERT_NE(release, std::string::npos);
-    EXPECT_EQ(
-        "orvex " +
-            metainfoText.substr(release + 18, metainfoText.find('"', release + 18) - release - 18) +
-            "\n",
-        version.output);
-    EXPECT_NE(metainfoText.find("<project_license>GPL-3.0-or-later</project_license>"),
-              std::string::npos);
+    std::smatch release;
+    ASSERT_TRUE(
+        std::regex_search(metainfoText, release, std::regex("<release version=\"([^\"]+)\"")));
+    EXPECT_EQ(version.output, "orvex " + release[1].str() + "\n");
 
     EXPECT_TRUE(std::filesystem::exists(
         installed(std::string("share/icons/hicolor/scalable/apps/") + kAppId + ".svg")));
@@ -102,37 +86,29 @@ TEST_F(InstallTest, LauncherMetainfoAndIconsAreThoseADesktopExpects) {
         const auto identify = run("identify -format '%w %h' " + quoted(icon.string()));
         EXPECT_EQ(identify.output, std::to_string(size) + " " + std::to_string(size)) << icon;
     }
-}
 
-TEST_F(InstallTest, TheManualRendersCleanlyAndNamesEveryOption) {
+    // The manual renders cleanly and names every option.
     const auto manual = installed("share/man/man1/orvex.1");
     const auto render =
         run("LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 " + quoted(manual.string()) + " 2>&1");
     EXPECT_EQ(render.status, 0);
     EXPECT_EQ(render.output, "");
 
-    // The lines that head an item of a list (.TP): where the manual describes an option.
-    std::vector<std::string> items;
-    std::istringstream manualLines(readFile(manual));
-    for (std::string line, previous; std::getline(manualLines, line); previous = line)
-        if (previous == ".TP") items.push_back(line);
-
+    // Where the manual describes an option: the line after a list item's .TP.
+    const std::string manualText = readFile(manual);
     const auto help = run(quoted(installed("bin/orvex").string()) + " --help");
     const std::regex option("--[a-z][a-z-]*");
-    std::set<std::string> options;
+    int options = 0;
     for (std::sregex_iterator it(help.output.begin(), help.output.end(), option), end; it != end;
-         ++it)
-        options.insert(it->str());
-    EXPECT_GT(options.size(), 10u);
-    for (const auto& name : options) {
+         ++it, ++options) {
         // The manual writes each hyphen of an option as \-.
-        const std::regex written(std::regex_replace(name, std::regex("-"), "\\\\-") +
-                                 "(?![a-z]|\\\\-)");
-        EXPECT_TRUE(
-            std::any_of(items.begin(), items.end(),
-                        [&](const std::string& item) { return std::regex_search(item, written); }))
-            << name << " is not described in the manual";
+        const std::regex described("\n\\.TP\n.*" +
+                                   std::regex_replace(it->str(), std::regex("-"), "\\\\-") +
+                                   "(?![a-z]|\\\\-)");
+        EXPECT_TRUE(std::regex_search(manualText, described))
+            << it->str() << " is not described in the manual";
     }
+    EXPECT_GT(options, 10);
 }
 
 }  // namespace

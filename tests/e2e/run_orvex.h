@@ -1,15 +1,18 @@
 #pragma once
 
-#include <sys/wait.h>
+#include <gtest/gtest.h>
+
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/graphics/independent_tools.h"
 
 namespace e2e {
 
@@ -41,31 +44,53 @@ inline std::string readFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// How often the text occurs in the output.
+inline int occurrences(const std::string& output, const std::string& text) {
+    int count = 0;
+    for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + 1))
+        ++count;
+    return count;
+}
+
 // Runs the real binary with the script as its commands; `environment` is prefixed as
 // VAR=value words.
 inline OrvexRun runOrvex(const std::string& arguments, const std::string& script,
                          const std::string& environment = "") {
     const auto folder = scratchFolder("run");
-    const auto scriptFile = folder / "script.txt";
-    std::ofstream(scriptFile) << script;
-    const std::string command = "env SDL_AUDIODRIVER=dummy " + environment + " " +
-                                ORVEX_TEST_BINARY_DIR "/orvex " + arguments + " --script " +
-                                scriptFile.string() + " >" + (folder / "out").string() + " 2>" +
-                                (folder / "err").string();
-    OrvexRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = readFile(folder / "out");
-    run.err = readFile(folder / "err");
+    std::ofstream(folder / "script") << script;
+    const auto run =
+        independent_tools::run("env SDL_AUDIODRIVER=dummy " + environment +
+                               " " ORVEX_TEST_BINARY_DIR "/orvex " + arguments + " --script " +
+                               (folder / "script").string() + " 2>" + (folder / "err").string());
+    OrvexRun result{run.status, run.output, readFile(folder / "err")};
     std::filesystem::remove_all(folder);
-    return run;
+    return result;
 }
 
-inline std::vector<std::filesystem::path> picturesIn(const std::filesystem::path& folder) {
+// A test's own scratch folder, which holds the album and the cache and state folders of its
+// runs.
+class OrvexTest : public ::testing::Test {
+  protected:
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    // Headless on the virtual clock with the test camera; the options follow the album.
+    OrvexRun run(const std::string& script, const std::string& options = "",
+                 const std::string& environment = "") {
+        return runOrvex(
+            "--headless --virtual-clock --camera test --album " + album.string() + " " + options,
+            script,
+            "XDG_CACHE_HOME=" + (folder / "cache").string() +
+                " XDG_STATE_HOME=" + (folder / "state").string() + " " + environment);
+    }
+    std::filesystem::path folder =
+        scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::path album = folder / "album";
+};
+
+// The files in a folder, sorted; none if there is no such folder.
+inline std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) {
     std::vector<std::filesystem::path> found;
-    if (!std::filesystem::exists(folder)) return found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        if (entry.path().extension() == ".jpg" || entry.path().extension() == ".png")
+    if (std::filesystem::is_directory(folder))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
             found.push_back(entry.path());
     std::sort(found.begin(), found.end());
     return found;

@@ -1,11 +1,13 @@
 #pragma once
 
-// Other programs' readings of our files: Python's own zlib, struct and hashlib, and exiftool,
-// which share no code with our codecs (scripts/install-deps installs both).
+// Other programs' readings of our files: zlib on its own, Python's hashlib and exiftool, which
+// share no code with our codecs (scripts/install-deps installs Python and exiftool).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -93,66 +95,51 @@ inline std::string md5Hex(const std::string& text) {
     return sum.status == 0 ? sum.output.substr(0, sum.output.find('\n')) : "python3 failed";
 }
 
-// What a PNG file holds, chunk by chunk, read with nothing but Python's zlib and struct.
+// What a PNG file holds, chunk by chunk, read with nothing but zlib.
 struct PngWalk {
     bool ok = false;  // the walk reached the end chunk, every checksum right
     std::string error;
-    std::vector<std::string> chunks;
-    std::map<std::string, std::string> texts;
+    std::vector<std::string> chunks{};
+    std::map<std::string, std::string> texts{};  // tEXt is Latin-1: its bytes as they are
     int width = 0;
     int height = 0;
     std::size_t inflatedBytes = 0;  // the image data once inflated
 };
 
 inline PngWalk walkPng(const std::filesystem::path& png) {
-    // Bytes out as they are: tEXt is Latin-1, which a text stream would re-encode.
-    static const char* kScript = R"(
-import struct, sys, zlib
-out = sys.stdout.buffer.write
-data = open(sys.argv[1], 'rb').read()
-if data[:8] != b'\x89PNG\r\n\x1a\n': sys.exit('no signature')
-pos, idat = 8, b''
-while pos + 12 <= len(data):
-    length, kind = struct.unpack('>I4s', data[pos:pos + 8])
-    body = data[pos + 8:pos + 8 + length]
-    if len(body) != length: sys.exit('chunk past the end')
-    crc, = struct.unpack('>I', data[pos + 8 + length:pos + 12 + length])
-    if zlib.crc32(kind + body) != crc: sys.exit('bad checksum in ' + kind.decode())
-    out(b'chunk\t' + kind + b'\n')
-    if kind == b'IHDR': out(b'size\t%d\t%d\n' % struct.unpack('>II', body[:8]))
-    if kind == b'tEXt':
-        key, text = body.split(b'\0', 1)
-        out(b'text\t' + key + b'\t' + text + b'\n')
-    if kind == b'IDAT': idat += body
-    if kind == b'IEND':
-        out(b'inflated\t%d\n' % len(zlib.decompress(idat)))
-        sys.exit(0)
-    pos += 12 + length
-sys.exit('no end chunk')
-)";
-    PngWalk walk;
-    const Run run = python(kScript, {png.string()});
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string kind;
-        std::getline(fields, kind, '\t');
-        if (kind == "chunk") {
-            std::getline(fields, walk.chunks.emplace_back(), '\t');
-        } else if (kind == "size") {
-            fields >> walk.width >> walk.height;
-        } else if (kind == "text") {
-            std::string key, text;
-            std::getline(fields, key, '\t');
-            std::getline(fields, text);
-            walk.texts.emplace(key, text);
-        } else if (kind == "inflated") {
-            fields >> walk.inflatedBytes;
-        } else {
-            walk.error += line;
+    const std::vector<std::uint8_t> data = ScratchFiles::read(png);
+    const auto number = [&](std::size_t at) {
+        return std::uint32_t{data[at]} << 24 | data[at + 1] << 16 | data[at + 2] << 8 |
+               data[at + 3];
+    };
+    const std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (data.size() < 8 || !std::equal(signature, signature + 8, data.begin()))
+        return {.error = "no signature"};
+    PngWalk walk{.error = "no end chunk"};
+    std::vector<std::uint8_t> idat;
+    for (std::size_t at = 8; at + 12 <= data.size() && number(at) <= data.size() - at - 12;
+         at += 12 + number(at)) {
+        const std::size_t length = number(at);
+        const auto body = data.begin() + static_cast<std::ptrdiff_t>(at + 8), end = body + length;
+        const std::string& type = walk.chunks.emplace_back(body - 4, body);
+        if (crc32(0, &data[at + 4], static_cast<uInt>(4 + length)) != number(at + 8 + length))
+            return {.error = "bad checksum in " + type};
+        if (type == "IHDR") {
+            walk.width = static_cast<int>(number(at + 8));
+            walk.height = static_cast<int>(number(at + 12));
         }
+        const auto zero = std::find(body, end, 0);
+        if (type == "tEXt" && zero != end)
+            walk.texts.emplace(std::string(body, zero), std::string(zero + 1, end));
+        if (type == "IDAT") idat.insert(idat.end(), body, end);
+        if (type != "IEND") continue;
+        std::vector<std::uint8_t> rows(16u << 20);
+        uLongf size = rows.size();
+        walk.ok = uncompress(rows.data(), &size, idat.data(), idat.size()) == Z_OK;
+        walk.inflatedBytes = walk.ok ? size : 0;
+        walk.error = walk.ok ? "" : "image data that do not inflate";
+        break;
     }
-    walk.ok = run.status == 0;
     return walk;
 }
 

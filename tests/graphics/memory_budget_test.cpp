@@ -1,5 +1,6 @@
 #include "platform/graphics/memory_budget.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,11 +33,9 @@ TEST_F(MemoryBudgetTest, APictureBeyondItIsRefusedFromItsHeaderWithOneClearLine)
         const auto refused = decodeImage(file);
         ASSERT_FALSE(refused.ok());
         EXPECT_EQ(refused.cause(), FailureCause::Memory);
-        EXPECT_EQ(refused.error().find("picture of 600 x 400 pixels needs about "), 0u)
-            << refused.error();
-        EXPECT_NE(refused.error().find(" MB, more than the memory budget of 0 MB"),
-                  std::string::npos)
-            << refused.error();
+        EXPECT_THAT(refused.error(),
+                    testing::MatchesRegex("picture of 600 x 400 pixels needs about [0-9]+ MB, "
+                                          "more than the memory budget of 0 MB.*"));
     }
     // Showing a file's picture is weighed before the file is read: the rest of this one is
     // missing, which only decoding would find.
@@ -63,18 +62,11 @@ TEST_F(MemoryBudgetTest, AFileFarLargerThanItsPictureIsRefusedUnread) {
 TEST_F(MemoryBudgetTest, ATightBudgetInflatesRowsInStretchesThatMatchTheReference) {
     // More image data than one stretch of rows, so that rows build on the stretch before.
     for (const int colorType : {reference_png::kRgb, reference_png::kRgbAlpha}) {
-        const auto picture = reference_png::makePicture({colorType, 8, false, false}, 700, 600, 3);
-        const auto raw = reference_png::scanlines(picture, [](int row) { return row % 5; });
+        const auto picture = reference_png::makePicture({colorType}, 700, 600, 3);
         // Room for the pixels and a stretch of rows, not for every row at once.
-        setMemoryBudget(700 * 600 * 4 + raw.size() - 1);
-        const auto decoded =
-            decodePng(reference_png::fileWith(picture, reference_png::compress(raw), 100000));
-        ASSERT_TRUE(decoded.ok()) << decoded.error();
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 700; ++x)
-                ASSERT_EQ(decoded.value()->pixels().pixel(x, y),
-                          reference_png::expectedPixel(picture, x, y))
-                    << x << "," << y;
+        setMemoryBudget(700 * 600 * 4 +
+                        600 * (1 + 700 * (colorType == reference_png::kRgb ? 3 : 4)) - 1);
+        reference_png::expectDecodedAs(picture, decodePng(reference_png::file(picture)));
     }
 }
 

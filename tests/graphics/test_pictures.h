@@ -100,32 +100,21 @@ inline void expectQuadrants(const ImagePtr& picture, std::array<std::uint32_t, 4
     expectQuadrants(picture->pixels(), colours);
 }
 
-// Where stored pixel (x, y) of a w × h picture shows when the picture is drawn upright.
-inline std::pair<int, int> uprightPosition(ImageOrientation tag, int x, int y, int w, int h) {
-    switch (tag) {
-        case ImageOrientation::Up:
-            return {x, y};
-        case ImageOrientation::Down:
-            return {w - 1 - x, h - 1 - y};
-        case ImageOrientation::Left:
-            return {y, w - 1 - x};
-        case ImageOrientation::Right:
-            return {h - 1 - y, x};
-        case ImageOrientation::UpMirrored:
-            return {w - 1 - x, y};
-        case ImageOrientation::DownMirrored:
-            return {x, h - 1 - y};
-        case ImageOrientation::LeftMirrored:
-            return {y, x};
-        case ImageOrientation::RightMirrored:
-            return {h - 1 - y, w - 1 - x};
-    }
-    return {-1, -1};
-}
-
 inline bool swapsSides(ImageOrientation tag) {
     return tag == ImageOrientation::Left || tag == ImageOrientation::Right ||
            tag == ImageOrientation::LeftMirrored || tag == ImageOrientation::RightMirrored;
+}
+
+// Where stored pixel (x, y) of a w × h picture shows when the picture is drawn upright: a
+// sideways one with its rows as columns, then mirrored either way as its tag says.
+inline std::pair<int, int> uprightPosition(ImageOrientation tag, int x, int y, int w, int h) {
+    using enum ImageOrientation;
+    const bool sideways = swapsSides(tag);
+    const int ux = sideways ? y : x, uy = sideways ? x : y;
+    const int uw = sideways ? h : w, uh = sideways ? w : h;
+    const bool flipX = tag == Down || tag == UpMirrored || tag == Right || tag == RightMirrored;
+    const bool flipY = tag == Down || tag == DownMirrored || tag == Left || tag == RightMirrored;
+    return {flipX ? uw - 1 - ux : ux, flipY ? uh - 1 - uy : uy};
 }
 
 constexpr ImageOrientation kEveryTag[] = {

@@ -56,36 +56,32 @@ inline std::uint32_t argbOf(Rgb c) {
 
 // The surface's pixel under a point (in points): the pixel whose centre is nearest.
 inline Rgb pixelAt(const Surface& surface, float x, float y) {
-    const auto& pixels = surface.pixels();
     const int px = static_cast<int>(std::floor(x * surface.scale()));
     const int py = static_cast<int>(std::floor(y * surface.scale()));
-    return rgbOf(pixels.pixel(px, py));
+    return rgbOf(surface.pixels().pixel(px, py));
 }
 
 inline bool samePixels(const Surface& a, const Surface& b) {
-    const auto& pa = a.pixels();
-    const auto& pb = b.pixels();
+    const auto &pa = a.pixels(), &pb = b.pixels();
+    const auto bytes = static_cast<std::size_t>(pa.stride() * pa.height());
     return pa.width() == pb.width() && pa.height() == pb.height() &&
-           std::memcmp(
-               pa.data(), pb.data(),
-               static_cast<std::size_t>(pa.stride()) * static_cast<std::size_t>(pa.height())) == 0;
+           std::memcmp(pa.data(), pb.data(), bytes) == 0;
 }
 
-// A picture of one opaque colour, `width` × `height` points at `scale`.
-inline ImagePtr solidPicture(int width, int height, Rgb color, float scale = 1.0f) {
-    auto pixels = test_pictures::pixelsOf(
-        static_cast<int>(width * scale), static_cast<int>(height * scale),
-        [&](int, int) { return argbOf(color); }, PixelBuffer::Format::Argb32);
-    return std::make_shared<Image>(pixels, platform::graphics::ImageOrientation::Up, scale);
-}
-
-// A picture whose left half is `left` and right half `right`.
-inline ImagePtr twoColourPicture(int width, int height, Rgb left, Rgb right, float scale = 1.0f) {
+// A picture `width` × `height` points at `scale` whose left half is `left` and right half
+// `right`.
+inline ImagePtr twoColourPicture(int width, int height, Rgb left, Rgb right, float scale = 1.0f,
+                                 PixelBuffer::Format format = PixelBuffer::Format::Rgb24) {
     const int w = static_cast<int>(width * scale);
-    auto pixels = test_pictures::pixelsOf(w, static_cast<int>(height * scale), [&](int x, int) {
-        return argbOf(x < w / 2 ? left : right);
-    });
+    auto pixels = test_pictures::pixelsOf(
+        w, static_cast<int>(height * scale),
+        [&](int x, int) { return argbOf(x < w / 2 ? left : right); }, format);
     return std::make_shared<Image>(pixels, platform::graphics::ImageOrientation::Up, scale);
+}
+
+// A picture of one opaque colour.
+inline ImagePtr solidPicture(int width, int height, Rgb color, float scale = 1.0f) {
+    return twoColourPicture(width, height, color, color, scale, PixelBuffer::Format::Argb32);
 }
 
 // Draws a view tree on a black 320 × 480 point screen.

@@ -1,20 +1,37 @@
 #include <gtest/gtest.h>
 
-#include "platform/foundation/clock.h"
-#include "platform/foundation/run_loop.h"
+#include <memory>
+#include <string>
+
 #include "platform/ui/button.h"
+#include "platform/ui/clipboard.h"
 #include "platform/ui/slider.h"
 #include "platform/ui/tab_bar.h"
+#include "platform/ui/text_field.h"
 #include "platform/ui/view_controller.h"
 #include "platform/ui/window.h"
 
 namespace platform::ui {
 namespace {
 
-using foundation::Point;
 using foundation::Rect;
 
-TEST(ViewTreeTest, AddingASubviewElsewhereTakesItFromItsOldParent) {
+// Views, controls and text fields on a window, touched and typed into as a user would.
+class ViewModel : public testing::Test {
+  protected:
+    std::shared_ptr<TextField> show(Rect frame, TextField::Lines lines) {
+        auto field = std::make_shared<TextField>(frame, lines);
+        window->addSubview(field);
+        return field;
+    }
+    void press(Key key, int times = 1) {
+        for (int i = 0; i < times; ++i) window->keyDown({key});
+    }
+
+    std::shared_ptr<Window> window = std::make_shared<Window>();
+};
+
+TEST_F(ViewModel, AddingASubviewElsewhereTakesItFromItsOldParent) {
     auto parent = std::make_shared<View>(Rect{0, 0, 100, 100});
     auto a = std::make_shared<View>(), b = std::make_shared<View>();
     parent->addSubview(a);
@@ -28,42 +45,37 @@ TEST(ViewTreeTest, AddingASubviewElsewhereTakesItFromItsOldParent) {
     EXPECT_TRUE(other->subviews().empty());
 }
 
-TEST(ViewTreeTest, HitTestSkipsHiddenNonInteractiveAndOutsideViewsAndTouchesGoUpTheChain) {
+TEST_F(ViewModel, HitTestSkipsHiddenNonInteractiveAndOutsideViewsAndTouchesGoUpTheChain) {
     struct Screen : ViewController {
-        int touches = 0;
+        int touches = 0, loads = 0;
+        void viewDidLoad() override { ++loads; }
         void touchesBegan(const Touches&) override { ++touches; }
     };
-    auto window = std::make_shared<Window>();
     auto screen = std::make_shared<Screen>();
     auto below = screen->view();
     auto hiddenTop = std::make_shared<View>(Rect{0, 0, 320, 480});
     auto deaf = std::make_shared<View>(Rect{0, 0, 320, 480});
     auto panel = std::make_shared<View>(Rect{-100, 0, 150, 100});
-    auto onPanel = std::make_shared<View>(Rect{10, 10, 50, 50});
-    window->addSubview(below);
+    window->addSubview(screen->view());
+    EXPECT_EQ(screen->loads, 1);  // on first use, once
     below->addSubview(panel);
-    panel->addSubview(onPanel);
     window->addSubview(hiddenTop);
     window->addSubview(deaf);
     hiddenTop->setHidden(true);
     deaf->setUserInteractionEnabled(false);
     EXPECT_EQ(window->hitTest({200, 200}), below);
-    // (20, 20) on the screen is (120, 20) in the panel: inside the panel, outside onPanel.
     EXPECT_EQ(window->hitTest({20, 20}), panel);
-    // onPanel lies at x -90..-40 on the screen: a point there is outside the window.
-    EXPECT_EQ(window->hitTest({-50, 30}), nullptr);
-    EXPECT_EQ(onPanel->convertFromWindow({-80, 20}), (Point{10, 10}));
+    EXPECT_EQ(window->hitTest({-50, 30}), nullptr);  // on the panel, but outside the window
     // A touch no view takes reaches the view's controller.
     window->tap({200, 200});
     EXPECT_EQ(screen->touches, 1);
 }
 
-TEST(ControlTest, TouchUpInsideFiresOnlyInsideAndTargetsAreHeldWeakly) {
+TEST_F(ViewModel, TouchUpInsideFiresOnlyInsideAndTargetsAreHeldWeakly) {
     struct Target {
         int presses = 0;
         void press() { ++presses; }
     };
-    auto window = std::make_shared<Window>();
     auto button = Button::buttonWithType();
     button->setFrame({10, 10, 50, 50});
     window->addSubview(button);
@@ -78,7 +90,8 @@ TEST(ControlTest, TouchUpInsideFiresOnlyInsideAndTargetsAreHeldWeakly) {
     window->tap({20, 20});  // the target is gone: nothing happens, nothing crashes
 }
 
-TEST(ControlTest, SliderClampsSetValueSilentlyAndDragsWithEvents) {
+// The thumb's centre follows the finger: its travel runs between half a thumb from either end.
+TEST_F(ViewModel, SliderClampsSetValueSilentlyAndTheFingerPlacesTheThumbsCentre) {
     struct Target {
         int changes = 0;
         void changed(Control*) { ++changes; }
@@ -93,16 +106,22 @@ TEST(ControlTest, SliderClampsSetValueSilentlyAndDragsWithEvents) {
     slider->setValue(-3.0f);
     EXPECT_EQ(slider->value(), 1.0f);
     EXPECT_EQ(target->changes, 0);
-    auto window = std::make_shared<Window>();
+
     window->addSubview(slider);
-    window->touchDown({15 + 14, 360});
-    window->touchMoved({15 + 298 - 14, 360});
-    window->touchUp({15 + 298 - 14, 360});
+    const float half = slider->thumbWidth() / 2;
+    const float travel = 298 - slider->thumbWidth();
+    window->touchDown({15 + half + travel / 2, 360});
+    EXPECT_NEAR(slider->value(), 4.5f, 1e-4f);
+    window->touchMoved({15 + half + travel / 4, 360});
+    EXPECT_NEAR(slider->value(), 1.0f + 7.0f / 4, 1e-4f);
+    window->touchMoved({15 + half + travel, 360});
+    window->touchUp({15 + half + travel, 360});
     EXPECT_FLOAT_EQ(slider->value(), 8.0f);
-    EXPECT_GE(target->changes, 1);
+    EXPECT_EQ(target->changes, 3);
 }
 
-TEST(TabBarTest, OnlyAUsersSelectionTellsTheDelegate) {
+// Only a tab pressed and released by the user is chosen, and only that tells the delegate.
+TEST_F(ViewModel, OnlyATabPressedAndReleasedByTheUserIsChosenAndTold) {
     struct Delegate : TabBarDelegate {
         std::vector<int> tags;
         void tabBarDidSelectItem(TabBar&, TabBarItem& item) override { tags.push_back(item.tag()); }
@@ -115,9 +134,11 @@ TEST(TabBarTest, OnlyAUsersSelectionTellsTheDelegate) {
     bar->setItems(items);
     bar->setDelegate(delegate);
     bar->setSelectedItem(items[2]);
-    EXPECT_TRUE(delegate->tags.empty());
-    auto window = std::make_shared<Window>();
     window->addSubview(bar);
+    window->touchDown({32 + 64, 452});  // slid off the tab it pressed, lifted on another
+    window->touchMoved({32 + 64 * 3, 452});
+    window->touchUp({32 + 64 * 3, 452});
+    EXPECT_EQ(bar->selectedItem(), items[2]);
     window->tap({32 + 64 * 3, 452});
     EXPECT_EQ(delegate->tags, std::vector<int>{4});
     EXPECT_EQ(bar->selectedItem(), items[3]);
@@ -126,24 +147,102 @@ TEST(TabBarTest, OnlyAUsersSelectionTellsTheDelegate) {
     EXPECT_EQ(bar->selectedItem(), items[3]);
 }
 
-TEST(ViewControllerTest, ViewLoadsOnceOnFirstAccessAndPresentationStacks) {
-    struct Screen : ViewController {
-        int loads = 0;
-        void viewDidLoad() override { ++loads; }
+TEST_F(ViewModel, EditsAndMovesByWholeCharactersOfAnyLength) {
+    auto field = show({0, 0, 300, 44}, TextField::Lines::Single);
+    window->tap({10, 20});
+    ASSERT_TRUE(window->insertText("aé€😀"));  // 1, 2, 3 and 4 bytes
+
+    press(Key::Left);
+    EXPECT_EQ(field->caret(), std::string("aé€").size());
+    press(Key::Backspace);
+    EXPECT_EQ(field->text(), "aé😀");
+    press(Key::Right);
+    press(Key::Backspace);
+    EXPECT_EQ(field->text(), "aé");
+    press(Key::Home);
+    press(Key::Right);
+    press(Key::Delete);
+    EXPECT_EQ(field->text(), "a");
+    press(Key::Delete);  // at the end: nothing to take
+    EXPECT_EQ(field->text(), "a");
+
+    // Bytes that are no character come in as U+FFFD, never as half of one.
+    window->insertText("\xE2\x82");
+    EXPECT_EQ(field->text(), "a\xEF\xBF\xBD");
+    press(Key::Backspace);
+    EXPECT_EQ(field->text(), "a");
+}
+
+TEST_F(ViewModel, ManyLinesTakeReturnKeepTheColumnAndWrapAtSpaces) {
+    auto field = show({0, 0, 300, 200}, TextField::Lines::Multiple);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    window->insertText("abc");
+    EXPECT_TRUE(window->keyDown({Key::Return}));
+    window->insertText("defghij");
+    EXPECT_EQ(field->text(), "abc\ndefghij");
+
+    // Up lands at the end of the shorter line; Down goes back to the column it came from.
+    press(Key::Up);
+    EXPECT_EQ(field->caret(), 3u);
+    press(Key::Down);
+    EXPECT_EQ(field->caret(), field->text().size());
+
+    // A word that no longer fits starts the next line, which Home goes to.
+    auto narrow = show({0, 0, 60, 200}, TextField::Lines::Multiple);
+    narrow->becomeFirstResponder();
+    window->insertText("wwww wwww");
+    press(Key::Home);
+    EXPECT_EQ(narrow->caret(), 5u);
+    press(Key::Up);
+    EXPECT_EQ(narrow->caret(), 0u);
+}
+
+TEST_F(ViewModel, TheCaretStaysInViewAsTheTextOutgrowsTheField) {
+    auto field = show({0, 0, 300, 80}, TextField::Lines::Multiple);
+    field->becomeFirstResponder();
+    for (int line = 0; line < 12; ++line) window->insertText("line\n");
+    auto inView = [&] {
+        const Rect caret = field->caretRect();
+        return caret.y() >= 0 && caret.maxY() <= field->frame().height();
     };
-    auto window = std::make_shared<Window>();
-    window->makeKeyAndVisible();
-    auto first = std::make_shared<Screen>(), second = std::make_shared<Screen>();
-    EXPECT_FALSE(first->isViewLoaded());
-    window->addSubview(first->view());
-    first->view();
-    EXPECT_EQ(first->loads, 1);
-    first->presentModalViewController(second, true);
-    EXPECT_EQ(second->view()->superview().get(), window.get());
-    EXPECT_EQ(second->view()->frame(), (Rect{0, 0, 320, 480}));  // the model ends at once
-    second->dismissModalViewControllerAnimated(true);
-    EXPECT_EQ(first->modalViewController(), nullptr);
-    EXPECT_EQ(second->view()->superview(), nullptr);
+    EXPECT_TRUE(inView()) << field->caretRect().y();
+    press(Key::Up, 12);
+    EXPECT_TRUE(inView()) << field->caretRect().y();
+    EXPECT_EQ(field->scrollOffset().y, 0);
+}
+
+TEST_F(ViewModel, PasteTakesTheClipboardAsTheFieldAllowsIt) {
+    auto single = show({0, 0, 300, 44}, TextField::Lines::Single);
+    auto many = show({0, 50, 300, 200}, TextField::Lines::Multiple);
+    setClipboardText("one\ttwo\r\nthree");
+    single->becomeFirstResponder();
+    EXPECT_TRUE(window->keyDown({Key::Paste, true}));
+    many->becomeFirstResponder();
+    EXPECT_TRUE(window->keyDown({Key::Paste, true}));
+    EXPECT_EQ(single->text(), "one two three");
+    EXPECT_EQ(many->text(), "one two\nthree");
+    setClipboardText({});
+}
+
+TEST_F(ViewModel, OnlyAFocusedEnabledFieldInTheWindowTakesTextAndTheKeysThatType) {
+    auto field = show({0, 0, 300, 44}, TextField::Lines::Single);
+    EXPECT_FALSE(window->insertText("x"));
+    window->tap({100, 20});
+    EXPECT_TRUE(window->isEditingText());
+    // Space and + type through text input; as keys they mean nothing else meanwhile.
+    EXPECT_TRUE(window->keyDown({Key::Space}));
+    EXPECT_TRUE(window->keyDown({Key::Plus}));
+    EXPECT_TRUE(window->insertText("1 +"));
+    EXPECT_EQ(field->text(), "1 +");
+
+    field->setEnabled(false);
+    EXPECT_FALSE(window->isEditingText());
+    EXPECT_FALSE(window->insertText("y"));
+    EXPECT_FALSE(window->keyDown({Key::Backspace}));
+    field->setEnabled(true);
+
+    field->removeFromSuperview();
+    EXPECT_EQ(window->firstResponder(), nullptr);
 }
 
 }  // namespace
