@@ -25,9 +25,12 @@ class Surface {
     Content content() const { return content_; }
     // The pixels as drawn so far.
     const PixelBuffer& pixels() const;
-    cairo_surface_t* handle() const { return surface_; }
 
   private:
+    // Only drawing reaches cairo's surface: no caller outside this module sees cairo.
+    friend class DrawingContext;
+    cairo_surface_t* handle() const { return surface_; }
+
     foundation::Size size_;
     float scale_;
     Content content_;

@@ -11,9 +11,29 @@ namespace {
 
 using platform::foundation::Point;
 
-// The headless gesture commands on a library picture in the preview, through the whole
-// application on the virtual clock.
-class HeadlessGesturesTest : public capture::testing::CaptureScreenTest {
+// Headless scripts run against the whole application on the virtual clock.
+class HeadlessPointsTest : public capture::testing::CaptureScreenTest {
+  protected:
+    // Runs the script; gives what it wrote as errors.
+    std::string run(const std::string& script) {
+        std::ostringstream out, errors;
+        HeadlessDriver driver(*application, out, errors, nullptr);
+        std::istringstream in(script);
+        driver.run(in);
+        return errors.str();
+    }
+};
+
+// The screen is 320 × 480 points: x = 320 and y = 480 lie just past its edges, where no
+// finger can touch.
+TEST_F(HeadlessPointsTest, TouchesJustPastTheScreensEdgesAreRefused) {
+    EXPECT_EQ(run("tap 319.9 479.9\ntap 0 0\n"), "");
+    for (const char* offScreen : {"tap 320 100\n", "tap 100 480\n", "drag 10 10 320 10\n"})
+        EXPECT_NE(run(offScreen).find("off the 320 × 480 screen"), std::string::npos) << offScreen;
+}
+
+// The gesture commands on a library picture in the preview.
+class HeadlessGesturesTest : public HeadlessPointsTest {
   protected:
     void SetUp() override {
         CaptureScreenTest::SetUp();
@@ -23,14 +43,6 @@ class HeadlessGesturesTest : public capture::testing::CaptureScreenTest {
             capture::testing::cameraPicture(800, 600, platform::graphics::ImageOrientation::Up));
         wait(0.3);
         ASSERT_EQ(topScreen(*application), "preview");
-    }
-    // Runs the script; gives what it wrote as errors.
-    std::string run(const std::string& script) {
-        std::ostringstream out, errors;
-        HeadlessDriver driver(*application, out, errors, nullptr);
-        std::istringstream in(script);
-        driver.run(in);
-        return errors.str();
     }
     platform::ui::ScrollView& scroll() { return *screen().preview->scrollView; }
     // The picture's point under a screen point.

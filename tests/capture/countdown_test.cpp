@@ -3,13 +3,6 @@
 namespace capture::testing {
 namespace {
 
-TEST(CountdownTextTest, MinutesAndSecondsTwoDigitsEach) {
-    EXPECT_EQ(OrvexViewController::countdownText(900), "15:00");
-    EXPECT_EQ(OrvexViewController::countdownText(65), "01:05");
-    EXPECT_EQ(OrvexViewController::countdownText(3), "00:03");
-    EXPECT_EQ(OrvexViewController::countdownText(0), "00:00");
-}
-
 class CountdownTest : public CaptureScreenTest {
   protected:
     void SetUp() override {
@@ -27,31 +20,46 @@ TEST_F(CountdownTest, ThreeSecondTimerBeepsTwiceShootsOnceAndEnds) {
     EXPECT_EQ(shown(), "00:03");
     EXPECT_TRUE(displayOn());
     EXPECT_FALSE(c.tabBar->isUserInteractionEnabled());
-    wait(1.0);
-    EXPECT_EQ(shown(), "00:02");
-    EXPECT_EQ(c.beep->playCount(), 1);
-    wait(2.0);
+    wait(3.0);
     EXPECT_EQ(shown(), "00:00");
     EXPECT_EQ(c.beep->playCount(), 2);
     EXPECT_EQ(c.timer, nullptr);
-    EXPECT_FALSE(displayOn());
     EXPECT_TRUE(c.tabBar->isUserInteractionEnabled());  // at once, while the shot is under way
     wait(5.0);
+    // Taken off at zero, and not put back when the camera is ready again: no timer runs.
+    EXPECT_FALSE(displayOn());
     EXPECT_EQ(albumPictures().size(), 1u);
     EXPECT_EQ(camera->takePictureCalls(), 1);
 }
 
 TEST_F(CountdownTest, FiveSecondTimerChosenOnTheSidebarBeepsThreeTimes) {
     selectTab(2);
-    tap(40, 218);   // open the sidebar
+    tap(40, 218);  // open the sidebar
+    ASSERT_TRUE(sidebarOpen());
     tap(56, 243);   // timer2, "5s"
-    tap(250, 200);  // closes the sidebar and starts the countdown
+    tap(250, 200);  // closes the sidebar and still starts the countdown
+    EXPECT_FALSE(sidebarOpen());
     EXPECT_EQ(shown(), "00:05");
     wait(6.0);
     EXPECT_EQ(screen().beep->playCount(), 3);
     EXPECT_EQ(camera->takePictureCalls(), 1);
 }
 
+// The longest time-lapse length, the sidebar's last button: a photograph every 15 minutes.
+TEST_F(CountdownTest, TheLastLoopLengthOnTheSidebarShootsEveryFifteenMinutes) {
+    selectTab(3);
+    tap(40, 218);   // opens the sidebar
+    tap(56, 369);   // its fifth countdown button
+    tap(250, 200);  // closes the sidebar and starts
+    EXPECT_EQ(shown(), "15:00");
+    wait(899.0);
+    EXPECT_EQ(camera->takePictureCalls(), 0);
+    wait(1.0);
+    EXPECT_EQ(camera->takePictureCalls(), 1);
+}
+
+// While a shot is under way the spinner shows instead of the countdown; the countdown comes
+// back, started over, once the camera is ready again. A touch stops the loop.
 TEST_F(CountdownTest, TimerLoopShootsAtEveryZeroUntilATouch) {
     auto& c = screen();
     selectTab(3);
@@ -59,14 +67,22 @@ TEST_F(CountdownTest, TimerLoopShootsAtEveryZeroUntilATouch) {
     EXPECT_EQ(shown(), "00:15");
     wait(15.0);
     EXPECT_EQ(camera->takePictureCalls(), 1);
+    ASSERT_NE(c.activityIndicator, nullptr);
+    EXPECT_EQ(c.activityIndicator->superview(), c.view());
+    EXPECT_FALSE(displayOn());
+    EXPECT_EQ(c.imageView->superview(), nullptr);
     wait(1.0);
     EXPECT_EQ(shown(), "00:14");
-    EXPECT_TRUE(displayOn());  // back on the overlay after the shot's restore
+    EXPECT_EQ(c.activityIndicator, nullptr);
+    const auto& on = c.main->subviews();  // the time on top of its backing picture
+    EXPECT_EQ(on.back(), c.timeRemain);
+    EXPECT_EQ(on[on.size() - 2], c.imageView);
     wait(31.0);
     EXPECT_EQ(camera->takePictureCalls(), 3);
     tap(160, 200);  // stops it, never shoots
     EXPECT_EQ(c.timer, nullptr);
     EXPECT_FALSE(displayOn());
+    EXPECT_TRUE(c.tabBar->isUserInteractionEnabled());
     wait(60.0);
     EXPECT_EQ(camera->takePictureCalls(), 3);
     EXPECT_EQ(albumPictures().size(), 3u);
@@ -97,28 +113,6 @@ TEST_F(CountdownTest, TouchOnTheTabBarStripRestartsTheCountdown) {
     EXPECT_NE(screen().timer, nullptr);
     wait(1.0);
     EXPECT_EQ(shown(), "00:02");
-}
-
-TEST_F(CountdownTest, ASecondTouchCancelsAndNeverStartsASecondTimer) {
-    auto& c = screen();
-    selectTab(2);
-    tap(160, 200);
-    auto first = c.timer;
-    tap(160, 200);
-    EXPECT_EQ(c.timer, nullptr);
-    EXPECT_FALSE(first->isValid());
-    EXPECT_TRUE(c.tabBar->isUserInteractionEnabled());
-    wait(10.0);
-    EXPECT_EQ(camera->takePictureCalls(), 0);
-}
-
-TEST_F(CountdownTest, TouchWithTheSidebarOpenClosesItAndStillStarts) {
-    selectTab(2);
-    tap(40, 218);
-    ASSERT_TRUE(sidebarOpen());
-    tap(250, 200);
-    EXPECT_FALSE(sidebarOpen());
-    EXPECT_NE(screen().timer, nullptr);
 }
 
 TEST_F(CountdownTest, TouchesInLibraryModeNeitherCountNorShoot) {

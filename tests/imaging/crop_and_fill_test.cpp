@@ -21,15 +21,11 @@ TEST(CropRect, ZoomCropIsTheCentredRegionOfTheZoom) {
     EXPECT_EQ(cropRect(kLandscape, 1.0f, ZoomCrop), Rect(0, 0, 2048, 1536));
     EXPECT_EQ(cropRect(kLandscape, 2.0f, ZoomCrop), Rect(512, 384, 1024, 768));
     EXPECT_EQ(cropRect(kLandscape, 8.0f, ZoomCrop), Rect(896, 672, 256, 192));
-    const Rect third = cropRect(kLandscape, 3.0f, ZoomCrop);
-    EXPECT_NEAR(third.x(), 682.67f, 0.01f);
-    EXPECT_NEAR(third.width(), 682.67f, 0.01f);
-    EXPECT_EQ(third.y(), 512.0f);
-    EXPECT_EQ(third.height(), 512.0f);
     // Other presets keep the whole picture, whatever the zoom.
     EXPECT_EQ(cropRect(kLandscape, 3.0f, Preset5Mpx), Rect(0, 0, 2048, 1536));
 }
 
+// Zoom 3's crop, about 682.67 wide from x 682.67, takes every pixel it touches.
 TEST(CropRect, WidensToWholePixelsAndClips) {
     EXPECT_EQ(pixelRectIn(cropRect(kLandscape, 3.0f, ZoomCrop), 2048, 1536),
               (PixelRect{682, 512, 684, 512}));
@@ -51,13 +47,9 @@ TEST(TargetSize, FollowsThePresetAndTheShape) {
 }
 
 TEST(AspectFillRect, CoversTheTargetAndCutsEqually) {
-    EXPECT_EQ(aspectFillRect(kLandscape, {2048, 1536}), Rect(0, 0, 2048, 1536));
+    // Relatively wider targets cut at the top and bottom, taller ones at the sides.
     EXPECT_EQ(aspectFillRect(kLandscape, {2584, 1936}), Rect(0, -1, 2584, 1938));
-    EXPECT_EQ(aspectFillRect(kLandscape, {3160, 2368}), Rect(0, -1, 3160, 2370));
-    EXPECT_EQ(aspectFillRect({1536, 2048}, {1936, 2584}), Rect(-1, 0, 1938, 2584));
     EXPECT_EQ(aspectFillRect({1536, 2048}, {2368, 3160}), Rect(-1, 0, 2370, 3160));
-    EXPECT_EQ(aspectFillRect(kLandscape, {1024, 768}), Rect(0, 0, 1024, 768));   // zoom 1
-    EXPECT_EQ(aspectFillRect({1024, 768}, {1024, 768}), Rect(0, 0, 1024, 768));  // zoom 2
     EXPECT_EQ(aspectFillRect({256, 192}, {1024, 768}), Rect(0, 0, 1024, 768));   // zoom 8
     EXPECT_EQ(aspectFillRect({684, 512}, {1024, 768}), Rect(-1, 0, 1026, 768));  // zoom 3
 }
